@@ -1,0 +1,4 @@
+// The process-wide display record; start_up() fills it.
+#include "app.h"
+
+Display display = {nullptr, nullptr, 0, nullptr};

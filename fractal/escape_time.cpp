@@ -1,0 +1,39 @@
+// The escape-time iteration of one point and the colouring of its count.
+#include "fractal.h"
+
+#include <cmath>
+
+constexpr double kEscapeRadiusSquared = 4.0;
+
+int32_t escape_count(double zr, double zi, double cr, double ci, int32_t max_iterations)
+{
+    // Only a Julia start point can already lie outside.
+    if (!(zr * zr + zi * zi < kEscapeRadiusSquared)) return 0;
+    int32_t n = 0;
+    while (n < max_iterations) {
+        ++n;
+        const double new_zr = zr * zr - zi * zi + cr;
+        const double new_zi = 2.0 * zr * zi + ci;
+        zr = new_zr;
+        zi = new_zi;
+        if (!(zr * zr + zi * zi < kEscapeRadiusSquared)) break;
+    }
+    // Escaping on the last allowed iteration counts as inside, like never escaping.
+    return n;
+}
+
+Uint32 escape_colour(int32_t n, int32_t max_iterations, const SDL_PixelFormat* format)
+{
+    constexpr double kPi = 3.14159;                  // five decimals, not full-precision pi
+    constexpr double kQuarterTurn = 1.570795;        // 3.14159 / 2, written out
+    constexpr double kSixthTurn = 1.0471966666666666; // 3.14159 / 3, written out
+    constexpr double kCountsPerWave = 100.0;
+
+    const double t = ((n / kCountsPerWave) * 2) * kPi;
+    const int ramp = static_cast<int>((n / static_cast<double>(max_iterations)) * 255.0);
+    const int red = static_cast<int>((std::cos(t + kQuarterTurn) + 1) * 127);
+    const int green = ramp / 2 + static_cast<int>((std::cos(t + kSixthTurn) + 1) * 127) / 2;
+    const int blue = static_cast<int>((std::sin(t) + 1) * 127);
+    return SDL_MapRGB(format, static_cast<Uint8>(red), static_cast<Uint8>(green),
+                      static_cast<Uint8>(blue));
+}

@@ -1,0 +1,122 @@
+// Start-up: the display record, the colour-keyed sheet, and the program's bad-input exits.
+#include "sdl_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+using namespace test_support;
+
+TEST(StartUp, FillsTheDisplayRecordFromTheVideoSurface)
+{
+    const StartUpResult result = start_test_display();
+    ASSERT_NE(display.screen, nullptr);
+    EXPECT_EQ(display.screen->w, 640);
+    EXPECT_EQ(display.screen->h, 480);
+    EXPECT_EQ(display.screen->format->BitsPerPixel, 32);
+    EXPECT_EQ(display.pixels, display.screen->pixels);
+    EXPECT_EQ(display.pitch_px * 4, display.screen->pitch);
+    EXPECT_EQ(result.black, SDL_MapRGB(display.screen->format, 0, 0, 0));
+    EXPECT_EQ(result.white, SDL_MapRGB(display.screen->format, 255, 255, 255));
+    EXPECT_EQ(result.music, nullptr); // no "sfx.xm" in the scratch directory: silent, not fatal
+    ASSERT_NE(display.sheet, nullptr);
+    EXPECT_TRUE(display.sheet->flags & SDL_SRCCOLORKEY);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), 1);
+}
+
+TEST(StartUp, ABlitFromTheSheetLeavesTheScreenUnderBlackSheetPixelsAlone)
+{
+    start_test_display();
+    constexpr Uint32 kBackground = 0x00123456;
+    SDL_FillRect(display.screen, nullptr, kBackground);
+    SDL_Rect area{0, 257, 320, 127};
+    SDL_Rect at{100, 50, 0, 0};
+    SDL_UpperBlit(display.sheet, &area, display.screen, &at);
+    for (int y = 0; y < 127; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const Uint32 sheet = test_sheet_colour(x, 257 + y) & 0xFFFFFF;
+            const Uint32 got = surface_row(display.screen, 50 + y)[100 + x] & 0xFFFFFF;
+            ASSERT_EQ(got, sheet == 0 ? kBackground : sheet) << x << "," << y;
+        }
+}
+
+TEST(StartUp, AcceptsAPalettedSheetAndKeysItsBlackEntry)
+{
+    use_dummy_drivers();
+    enter_scratch_dir();
+    SDL_Surface* sheet = SDL_CreateRGBSurface(0, 320, 384, 8, 0, 0, 0, 0);
+    SDL_Color colours[2] = {{0, 0, 0, 0}, {200, 100, 50, 0}};
+    SDL_SetColors(sheet, colours, 0, 2);
+    for (int y = 0; y < 384; ++y)
+        for (int x = 0; x < 320; ++x)
+            static_cast<Uint8*>(sheet->pixels)[y * sheet->pitch + x] = (x / 4 + y) % 2;
+    SDL_SaveBMP(sheet, "gfx.bmp");
+    SDL_FreeSurface(sheet);
+    start_up();
+    SDL_FillRect(display.screen, nullptr, 0x00010203);
+    SDL_Rect area{0, 1, 320, 31};
+    SDL_Rect at{0, 0, 0, 0};
+    SDL_UpperBlit(display.sheet, &area, display.screen, &at);
+    for (int y = 0; y < 31; ++y)
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(surface_row(display.screen, y)[x] & 0xFFFFFF,
+                      (x / 4 + y + 1) % 2 ? 0x00C86432u : 0x00010203u);
+}
+
+// Runs the real binary in a fresh directory and returns its exit status and standard error.
+struct RunResult {
+    int status;
+    std::string err;
+};
+
+RunResult run_cardioid_in(const std::filesystem::path& dir)
+{
+    const std::string command = "cd '" + dir.string() +
+                                "' && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 '" +
+                                CARDIOID_BINARY + "' 2>stderr.txt >stdout.txt </dev/null";
+    const int raw = std::system(command.c_str());
+    std::ifstream in(dir / "stderr.txt");
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
+            std::string(std::istreambuf_iterator<char>(in), {})};
+}
+
+TEST(StartUp, MissingSheetEndsWithStatusOneAndAMessage)
+{
+    const auto dir = scratch_dir() / "no-sheet";
+    std::filesystem::create_directories(dir);
+    const RunResult result = run_cardioid_in(dir);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("gfx.bmp"), std::string::npos) << result.err;
+}
+
+TEST(StartUp, ASheetThatIsNotABmpEndsWithStatusOneAndAMessage)
+{
+    for (const char* content : {"", "BM", "this is not a picture at all, just some text\n"}) {
+        const auto dir = scratch_dir() / "bad-sheet";
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "gfx.bmp") << content;
+        const RunResult result = run_cardioid_in(dir);
+        EXPECT_EQ(result.status, 1) << content;
+        EXPECT_NE(result.err.find("gfx.bmp"), std::string::npos) << result.err;
+    }
+}
+
+TEST(StartUp, ASheetTooSmallForItsAreasEndsWithStatusOneAndAMessage)
+{
+    const auto dir = scratch_dir() / "small-sheet";
+    std::filesystem::create_directories(dir);
+    SDL_Surface* sheet = SDL_CreateRGBSurface(0, 64, 64, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_SaveBMP(sheet, (dir / "gfx.bmp").c_str());
+    SDL_FreeSurface(sheet);
+    const RunResult result = run_cardioid_in(dir);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("64x64"), std::string::npos) << result.err;
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+// Shared set-up for tests that need the real library: a scratch working directory holding a
+// sprite sheet, the dummy video and audio drivers, and the program's own start-up.
+#pragma once
+
+#include "app/app.h"
+#include "fractal/fractal.h"
+#include "reference.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace test_support {
+
+inline const std::filesystem::path& scratch_dir()
+{
+    static std::filesystem::path dir;
+    if (dir.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "cardioid-test-XXXXXX").string();
+        dir = mkdtemp(pattern.data());
+        // Leave the directory behind only if the process dies; normal exits clean it up.
+        std::atexit([] { std::filesystem::remove_all(scratch_dir()); });
+    }
+    return dir;
+}
+
+// Moves the process into its own scratch directory, so parallel tests never share files.
+inline void enter_scratch_dir()
+{
+    std::filesystem::current_path(scratch_dir());
+}
+
+// A sheet with a known pattern: every area holds coloured pixels and some pure black ones.
+inline Uint32 test_sheet_colour(int x, int y)
+{
+    if ((x + y) % 3 == 0) return 0; // black: transparent
+    return 0xFF000000u | static_cast<Uint32>((x * 7 + 20) % 256) << 16 |
+           static_cast<Uint32>((y * 5 + 40) % 256) << 8 | static_cast<Uint32>((x + y) % 200 + 30);
+}
+
+inline void write_test_sheet(const char* path = "gfx.bmp")
+{
+    SDL_Surface* sheet =
+        SDL_CreateRGBSurface(0, 320, 384, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+    for (int y = 0; y < 384; ++y)
+        for (int x = 0; x < 320; ++x) surface_row(sheet, y)[x] = test_sheet_colour(x, y) & 0xFFFFFF;
+    SDL_SaveBMP(sheet, path);
+    SDL_FreeSurface(sheet);
+}
+
+inline void use_dummy_drivers()
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+// Starts the program's display exactly as the demo does, on the dummy drivers.
+inline StartUpResult start_test_display()
+{
+    use_dummy_drivers();
+    enter_scratch_dir();
+    write_test_sheet();
+    return start_up();
+}
+
+inline void reset_fractal_state()
+{
+    fractal_state = FractalState{0.0, 0.0, 0.0, 0.0, 1000, false, 0.0, 0.0};
+}
+
+inline RefRgb screen_rgb(SDL_Surface* surface, int x, int y)
+{
+    Uint8 r, g, b;
+    SDL_GetRGB(surface_row(surface, y)[x], surface->format, &r, &g, &b);
+    return {r, g, b};
+}
+
+} // namespace test_support
