@@ -1,6 +1,7 @@
 // Program entry.
 #include "app.h"
 
+#include "../explorer/explorer.h"
 #include "../fractal/fractal.h"
 
 int main(int, char**)
@@ -11,18 +12,9 @@ int main(int, char**)
     fractal_state.y_min = -1.5;
     fractal_state.y_max = 1.5;
     render_view();
+    // Escape or a close request end the process inside poll_demo_keys; M opens the explorer.
     for (;;) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) {
-                shut_down();
-                return 0;
-            }
-            if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
-                shut_down();
-                return 0;
-            }
-        }
+        poll_demo_keys();
         SDL_Delay(10);
     }
 }

@@ -1,0 +1,246 @@
+// The explorer driven through the event queue on the dummy video driver.
+#include "explorer/explorer.h"
+#include "explorer_test_support.h"
+#include "sdl_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace test_support;
+
+class Explorer : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        start_test_display();
+        reset_fractal_state();
+        std::filesystem::remove_all("screen.bmp");
+    }
+    // Runs one visit with the queued input, returns what it printed.
+    std::string visit()
+    {
+        testing::internal::CaptureStdout();
+        run_explorer();
+        return testing::internal::GetCapturedStdout();
+    }
+    static void expect_view(double x_min, double x_max, double y_min, double y_max)
+    {
+        EXPECT_EQ(fractal_state.x_min, x_min);
+        EXPECT_EQ(fractal_state.x_max, x_max);
+        EXPECT_EQ(fractal_state.y_min, y_min);
+        EXPECT_EQ(fractal_state.y_max, y_max);
+    }
+    // Every pixel of the screen against the plain computation of the current state.
+    static int screen_mismatches()
+    {
+        const FractalState& s = fractal_state;
+        const RefView v{s.x_min, s.x_max, s.y_min, s.y_max};
+        int mismatches = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                mismatches += screen_rgb(display.screen, x, y) !=
+                              ref_pixel(v, x, y, 640, 480, s.max_iterations, s.julia, s.julia_c_re,
+                                        s.julia_c_im);
+        return mismatches;
+    }
+};
+
+TEST_F(Explorer, OpensOnTheDefaultViewWhateverTheViewWas)
+{
+    fractal_state.x_min = 0.1;
+    fractal_state.x_max = 0.2;
+    push_key(SDLK_ESCAPE);
+    EXPECT_EQ(visit(), "");
+    expect_view(-2.5, 1.5, -1.5, 1.5);
+    EXPECT_EQ(screen_mismatches(), 0);
+}
+
+TEST_F(Explorer, LeftClickInTheMiddleZoomsInByTwoAndPrintsThePoint)
+{
+    push_click(SDL_BUTTON_LEFT, 320, 240);
+    push_key(SDLK_ESCAPE);
+    EXPECT_EQ(visit(), "Click: -0.5000000000000000, 0.0000000000000000\n");
+    expect_view(-1.5, 0.5, -0.75, 0.75);
+    EXPECT_FALSE(fractal_state.julia);
+    EXPECT_EQ(screen_mismatches(), 0);
+}
+
+TEST_F(Explorer, KeypadMinusZoomsOutAndKeypadEqualsResets)
+{
+    push_key(SDLK_KP_MINUS);
+    push_key(SDLK_ESCAPE);
+    visit();
+    expect_view(-4.5, 3.5, -3.0, 3.0);
+    EXPECT_EQ(screen_mismatches(), 0);
+
+    push_click(SDL_BUTTON_LEFT, 100, 100);
+    push_key(SDLK_KP_EQUALS);
+    push_key(SDLK_ESCAPE);
+    visit();
+    expect_view(-2.5, 1.5, -1.5, 1.5);
+}
+
+TEST_F(Explorer, RightAndMiddleClicksOpenTheJuliaSetOfThePoint)
+{
+    push_click(SDL_BUTTON_RIGHT, 0, 0);
+    push_key(SDLK_ESCAPE);
+    EXPECT_EQ(visit(), "Click: -2.5000000000000000, -1.5000000000000000\n");
+    EXPECT_TRUE(fractal_state.julia);
+    EXPECT_EQ(fractal_state.julia_c_re, -2.5);
+    EXPECT_EQ(fractal_state.julia_c_im, -1.5);
+    expect_view(-2.0, 2.0, -1.5, 1.5);
+    EXPECT_EQ(screen_mismatches(), 0);
+
+    fractal_state.julia = false;
+    push_click(SDL_BUTTON_MIDDLE, 0, 0);
+    push_key(SDLK_ESCAPE);
+    visit();
+    EXPECT_TRUE(fractal_state.julia);
+    EXPECT_EQ(fractal_state.julia_c_re, -2.5);
+    EXPECT_EQ(fractal_state.julia_c_im, 0.0);
+    expect_view(-2.0, 2.0, -1.5, 1.5);
+}
+
+TEST_F(Explorer, ASecondNonLeftClickReturnsToMandelbrotInTheSameFrame)
+{
+    push_click(SDL_BUTTON_RIGHT, 200, 260); // c = (-1.25, 0.125)
+    push_click(SDL_BUTTON_LEFT, 480, 120);  // zoom into the Julia picture
+    push_click(SDL_BUTTON_WHEELUP, 10, 10); // the wheel acts like the right button
+    push_key(SDLK_ESCAPE);
+    const std::string out = visit();
+    EXPECT_EQ(out, "Click: -1.2500000000000000, 0.1250000000000000\n"
+                   "Click: 1.0000000000000000, -0.7500000000000000\n"
+                   "Click: 0.0312500000000000, -1.4687500000000000\n");
+    EXPECT_FALSE(fractal_state.julia);
+    expect_view(0.0, 2.0, -1.5, 0.0);
+    EXPECT_EQ(fractal_state.julia_c_re, -1.25); // the constant stays for the next switch
+    EXPECT_EQ(fractal_state.julia_c_im, 0.125);
+    EXPECT_EQ(screen_mismatches(), 0);
+}
+
+TEST_F(Explorer, IRaisesTheLimitForTheRestOfTheRun)
+{
+    push_key(SDLK_i);
+    push_key(SDLK_ESCAPE);
+    visit();
+    EXPECT_EQ(fractal_state.max_iterations, 2000);
+    EXPECT_EQ(screen_mismatches(), 0);
+
+    push_key(SDLK_i);
+    push_key(SDLK_ESCAPE);
+    visit();
+    EXPECT_EQ(fractal_state.max_iterations, 3000);
+}
+
+TEST_F(Explorer, ReopeningAfterAJuliaVisitShowsThatJuliaSetInTheDefaultView)
+{
+    push_click(SDL_BUTTON_RIGHT, 200, 260);
+    push_key(SDLK_ESCAPE);
+    visit();
+    push_key(SDLK_ESCAPE);
+    visit();
+    EXPECT_TRUE(fractal_state.julia);
+    expect_view(-2.5, 1.5, -1.5, 1.5);
+    EXPECT_EQ(screen_mismatches(), 0);
+}
+
+TEST_F(Explorer, PSavesTheWholeScreenWithoutRedrawing)
+{
+    push_click(SDL_BUTTON_LEFT, 320, 240);
+    push_key(SDLK_p);
+    push_key(SDLK_ESCAPE);
+    visit();
+    SDL_Surface* saved = SDL_LoadBMP("screen.bmp");
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->w, 640);
+    EXPECT_EQ(saved->h, 480);
+    int differences = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            Uint8 r, g, b;
+            const Uint8* p = static_cast<Uint8*>(saved->pixels) + y * saved->pitch +
+                             x * saved->format->BytesPerPixel;
+            Uint32 word = 0;
+            std::memcpy(&word, p, saved->format->BytesPerPixel);
+            SDL_GetRGB(word, saved->format, &r, &g, &b);
+            differences += screen_rgb(display.screen, x, y) != RefRgb{r, g, b};
+        }
+    SDL_FreeSurface(saved);
+    EXPECT_EQ(differences, 0);
+
+    // A second press overwrites the file with the new picture.
+    const auto first_size = std::filesystem::file_size("screen.bmp");
+    push_key(SDLK_KP_MINUS);
+    push_key(SDLK_p);
+    push_key(SDLK_ESCAPE);
+    visit();
+    EXPECT_EQ(std::filesystem::file_size("screen.bmp"), first_size);
+    SDL_Surface* again = SDL_LoadBMP("screen.bmp");
+    ASSERT_NE(again, nullptr);
+    SDL_FreeSurface(again);
+}
+
+TEST_F(Explorer, AnUnwritableScreenshotIsSkippedAndTheExplorerGoesOn)
+{
+    std::filesystem::create_directory("screen.bmp");
+    push_key(SDLK_p);
+    push_key(SDLK_i);
+    push_key(SDLK_ESCAPE);
+    visit();
+    EXPECT_TRUE(std::filesystem::is_directory("screen.bmp"));
+    EXPECT_EQ(fractal_state.max_iterations, 2000);
+    std::filesystem::remove("screen.bmp");
+}
+
+TEST_F(Explorer, EventsQueuedBehindEscapeAreStillHandled)
+{
+    push_key(SDLK_ESCAPE);
+    push_click(SDL_BUTTON_LEFT, 320, 240);
+    push_key(SDLK_i);
+    EXPECT_EQ(visit(), "Click: -0.5000000000000000, 0.0000000000000000\n");
+    expect_view(-1.5, 0.5, -0.75, 0.75);
+    EXPECT_EQ(fractal_state.max_iterations, 2000);
+    EXPECT_EQ(screen_mismatches(), 0);
+    SDL_Event left;
+    EXPECT_EQ(SDL_PollEvent(&left), 0);
+}
+
+TEST_F(Explorer, ACloseRequestLeavesOnlyTheExplorer)
+{
+    push_quit();
+    visit();
+    SUCCEED(); // still running: the close request did not end the process
+    SDL_Event left;
+    EXPECT_EQ(SDL_PollEvent(&left), 0);
+}
+
+TEST_F(Explorer, ABurstOfInputGivesTheSamePicturesAsSlowInput)
+{
+    // Typed slowly: one visit per step.
+    push_click(SDL_BUTTON_LEFT, 100, 300);
+    push_key(SDLK_ESCAPE);
+    visit();
+    const double after_first = fractal_state.x_min;
+    // Typed in a burst while the opening picture is drawn: all queued before the visit.
+    push_click(SDL_BUTTON_LEFT, 100, 300);
+    push_click(SDL_BUTTON_LEFT, 500, 60);
+    push_key(SDLK_KP_MINUS);
+    push_click(SDL_BUTTON_RIGHT, 320, 240);
+    push_key(SDLK_ESCAPE);
+    const std::string out = visit();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
+    // Same arithmetic as step-by-step handling.
+    const double qw1 = 4.0 * 0.25, cx1 = -2.5 + 4.0 * (100 / 640.0);
+    EXPECT_EQ(after_first, cx1 - qw1);
+    EXPECT_TRUE(fractal_state.julia);
+    expect_view(-2.0, 2.0, -1.5, 1.5);
+    EXPECT_EQ(screen_mismatches(), 0);
+}
+
+} // namespace
