@@ -1,0 +1,166 @@
+// Tests the sheet generator tools/make_sheet.cpp and the sheet it wrote, assets/gfx.bmp.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kSheetWidth = 320;
+constexpr int kSheetHeight = 384;
+
+// x, y, width, height on the sheet, as the program cuts them.
+struct Area {
+    int x, y, w, h;
+};
+constexpr Area kLabelStrip = {0, 1, 320, 31};
+constexpr Area kSpriteCell = {0, 226, 8, 8};
+constexpr Area kLogoStrip = {0, 257, 320, 127};
+
+std::vector<char> read_bytes(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Runs the generator into a fresh scratch directory and returns the path it wrote.
+std::filesystem::path generate_sheet(const std::string& name)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "cardioid-sheet-XXXXXX").string();
+    const std::filesystem::path dir = mkdtemp(pattern.data());
+    const std::filesystem::path out = dir / name;
+    const std::string command = std::string("'") + MAKE_SHEET_BINARY + "' '" + out.string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return out;
+}
+
+// The committed sheet, loaded the way the program loads it, or null.
+SDL_Surface* load_sheet()
+{
+    return SDL_LoadBMP(CARDIOID_SHEET);
+}
+
+bool is_black(SDL_Surface* sheet, int x, int y)
+{
+    const auto* row = static_cast<const Uint8*>(sheet->pixels) + y * sheet->pitch;
+    const int bytes = sheet->format->BytesPerPixel;
+    Uint32 pixel = 0;
+    for (int i = 0; i < bytes; ++i) pixel |= static_cast<Uint32>(row[x * bytes + i]) << (8 * i);
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(pixel, sheet->format, &r, &g, &b);
+    return r == 0 && g == 0 && b == 0;
+}
+
+bool inside(const Area& area, int x, int y)
+{
+    return x >= area.x && x < area.x + area.w && y >= area.y && y < area.y + area.h;
+}
+
+int visible_pixels(SDL_Surface* sheet, const Area& area)
+{
+    int count = 0;
+    for (int y = area.y; y < area.y + area.h; ++y)
+        for (int x = area.x; x < area.x + area.w; ++x)
+            if (!is_black(sheet, x, y)) ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(SheetGenerator, WritesTheCommittedSheetByteForByte)
+{
+    const std::filesystem::path out = generate_sheet("gfx.bmp");
+    const std::vector<char> written = read_bytes(out);
+    const std::vector<char> committed = read_bytes(CARDIOID_SHEET);
+    std::filesystem::remove_all(out.parent_path());
+    ASSERT_FALSE(committed.empty());
+    EXPECT_TRUE(written == committed) << "regenerate assets/gfx.bmp with make_sheet";
+}
+
+TEST(SheetGenerator, WritesTheSameBytesOnEveryRun)
+{
+    const std::filesystem::path first = generate_sheet("first.bmp");
+    const std::filesystem::path second = generate_sheet("second.bmp");
+    const std::vector<char> first_bytes = read_bytes(first);
+    const std::vector<char> second_bytes = read_bytes(second);
+    std::filesystem::remove_all(first.parent_path());
+    std::filesystem::remove_all(second.parent_path());
+    ASSERT_FALSE(first_bytes.empty());
+    EXPECT_TRUE(first_bytes == second_bytes);
+}
+
+TEST(Sheet, LoadsAs320By384)
+{
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    EXPECT_EQ(sheet->w, kSheetWidth);
+    EXPECT_EQ(sheet->h, kSheetHeight);
+    SDL_FreeSurface(sheet);
+}
+
+TEST(Sheet, IsBlackOutsideTheLabelStripSpriteCellAndLogoStrip)
+{
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    int stray = 0;
+    for (int y = 0; y < sheet->h; ++y) {
+        for (int x = 0; x < sheet->w; ++x) {
+            if (inside(kLabelStrip, x, y) || inside(kSpriteCell, x, y) || inside(kLogoStrip, x, y))
+                continue;
+            if (!is_black(sheet, x, y)) ++stray;
+        }
+    }
+    EXPECT_EQ(stray, 0);
+    SDL_FreeSurface(sheet);
+}
+
+TEST(Sheet, LabelStripHoldsVisiblePixels)
+{
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    EXPECT_GT(visible_pixels(sheet, kLabelStrip), 0);
+    SDL_FreeSurface(sheet);
+}
+
+TEST(Sheet, SpriteCellHoldsVisiblePixels)
+{
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    EXPECT_GT(visible_pixels(sheet, kSpriteCell), 0);
+    SDL_FreeSurface(sheet);
+}
+
+TEST(Sheet, LogoStripHoldsVisiblePixels)
+{
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    EXPECT_GT(visible_pixels(sheet, kLogoStrip), 0);
+    SDL_FreeSurface(sheet);
+}
+
+// The strip is drawn at screen x 224 and the loading sprite is centred on screen x 336.
+TEST(Sheet, LabelIsCentredUnderTheLoadingSprite)
+{
+    constexpr int kSpriteCentreInStrip = 336 - 224;
+    constexpr int kTolerance = 4; // the drop shadow widens the label to the right
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    int left = kSheetWidth;
+    int right = -1;
+    for (int y = kLabelStrip.y; y < kLabelStrip.y + kLabelStrip.h; ++y) {
+        for (int x = 0; x < kLabelStrip.w; ++x) {
+            if (is_black(sheet, x, y)) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    }
+    ASSERT_GE(right, left);
+    EXPECT_NEAR((left + right) / 2.0, kSpriteCentreInStrip, kTolerance);
+    SDL_FreeSurface(sheet);
+}
