@@ -1,0 +1,40 @@
+// Nearest-neighbour resizing: the loading sprite, the logo and every preload frame go through it.
+#include "effects.h"
+
+#include "../app/app.h"
+
+#include <cstdint>
+#include <vector>
+
+SDL_Surface* scale_surface(SDL_Surface* source, int new_width, int new_height, bool release_source)
+{
+    if (source == nullptr) return nullptr;
+
+    // SDL would accept a negative size and derive a nonsense pitch from it.
+    const SDL_PixelFormat* format = source->format;
+    SDL_Surface* scaled =
+        new_width < 0 || new_height < 0
+            ? nullptr
+            : SDL_CreateRGBSurface(0, new_width, new_height, format->BitsPerPixel, format->Rmask,
+                                   format->Gmask, format->Bmask, format->Amask);
+    if (scaled != nullptr) {
+        // Products before the division, in 64 bits: the source row of the last row of a tall
+        // surface would not fit in an int.
+        std::vector<int> source_x(new_width);
+        for (int x = 0; x < new_width; ++x)
+            source_x[x] = static_cast<int>(int64_t{source->w} * x / new_width);
+
+        lock_if_needed(source);
+        lock_if_needed(scaled);
+        for (int y = 0; y < new_height; ++y) {
+            const Uint32* from =
+                surface_row(source, static_cast<int>(int64_t{source->h} * y / new_height));
+            Uint32* to = surface_row(scaled, y);
+            for (int x = 0; x < new_width; ++x) to[x] = from[source_x[x]];
+        }
+        unlock_if_needed(scaled);
+        unlock_if_needed(source);
+    }
+    if (release_source) SDL_FreeSurface(source);
+    return scaled;
+}

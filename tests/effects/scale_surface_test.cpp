@@ -1,0 +1,229 @@
+// Nearest-neighbour scaling against the whole-number index arithmetic.
+#include "effects/effects.h"
+#include "sdl_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using namespace test_support;
+
+constexpr Uint32 kRmask = 0x00FF0000, kGmask = 0x0000FF00, kBmask = 0x000000FF,
+                 kAmask = 0xFF000000;
+
+// Every pixel different, with the alpha byte varying too (0x00, 0x7F, 0xFF and others).
+Uint32 pattern(int x, int y)
+{
+    return static_cast<Uint32>((x * 37 + y * 101) % 256) << 24 | static_cast<Uint32>(x) << 12 |
+           static_cast<Uint32>(y);
+}
+
+SDL_Surface* patterned_surface(int w, int h, Uint32 amask = kAmask)
+{
+    SDL_Surface* s = SDL_CreateRGBSurface(0, w, h, 32, kRmask, kGmask, kBmask, amask);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) surface_row(s, y)[x] = pattern(x, y);
+    return s;
+}
+
+Uint32 pixel(SDL_Surface* s, int x, int y)
+{
+    return surface_row(s, y)[x];
+}
+
+// Every destination pixel against dst(x, y) = src((src_w * x) / new_w, (src_h * y) / new_h).
+int mismatches_with_formula(SDL_Surface* source, SDL_Surface* scaled)
+{
+    int mismatches = 0;
+    for (int y = 0; y < scaled->h; ++y)
+        for (int x = 0; x < scaled->w; ++x) {
+            const int sx = static_cast<int>(int64_t{source->w} * x / scaled->w);
+            const int sy = static_cast<int>(int64_t{source->h} * y / scaled->h);
+            if (pixel(scaled, x, y) != pixel(source, sx, sy) && ++mismatches <= 5)
+                ADD_FAILURE() << "destination (" << x << ", " << y << ")";
+        }
+    return mismatches;
+}
+
+class ScaleSurface : public ::testing::Test {
+  protected:
+    void SetUp() override { start_test_display(); }
+};
+
+TEST_F(ScaleSurface, EightByEightToThreeHundredTwentyMakesFortyPixelBlocks)
+{
+    SDL_Surface* cell = patterned_surface(8, 8);
+    SDL_Surface* big = scale_surface(cell, 320, 320, false);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->w, 320);
+    EXPECT_EQ(big->h, 320);
+    for (int y = 0; y < 320; ++y)
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(pixel(big, x, y), pattern(x / 40, y / 40)) << x << "," << y;
+    SDL_FreeSurface(big);
+    SDL_FreeSurface(cell);
+}
+
+TEST_F(ScaleSurface, DoublingMakesTwoPixelBlocksUpToTheLastRowAndColumn)
+{
+    SDL_Surface* frame = patterned_surface(320, 240);
+    SDL_Surface* big = scale_surface(frame, 640, 480, false);
+    ASSERT_NE(big, nullptr);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            ASSERT_EQ(pixel(big, x, y), pattern(x / 2, y / 2)) << x << "," << y;
+    EXPECT_EQ(pixel(big, 639, 479), pattern(319, 239));
+    SDL_FreeSurface(big);
+    SDL_FreeSurface(frame);
+
+    SDL_Surface* strip = patterned_surface(320, 128);
+    SDL_Surface* logo = scale_surface(strip, 640, 256, false);
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(mismatches_with_formula(strip, logo), 0);
+    EXPECT_EQ(pixel(logo, 639, 255), pattern(319, 127));
+    SDL_FreeSurface(logo);
+    SDL_FreeSurface(strip);
+}
+
+TEST_F(ScaleSurface, HalvingTakesEveryOtherPixelFromTheTopLeft)
+{
+    SDL_Surface* source = patterned_surface(4, 4);
+    SDL_Surface* small = scale_surface(source, 2, 2, false);
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(pixel(small, 0, 0), pattern(0, 0));
+    EXPECT_EQ(pixel(small, 1, 0), pattern(2, 0));
+    EXPECT_EQ(pixel(small, 0, 1), pattern(0, 2));
+    EXPECT_EQ(pixel(small, 1, 1), pattern(2, 2));
+    SDL_FreeSurface(small);
+    SDL_FreeSurface(source);
+}
+
+// Uneven ratios are where rounding, or a ratio computed once in floating point, would show.
+TEST_F(ScaleSurface, UnevenRatiosFollowTheWholeNumberProducts)
+{
+    const int sizes[][4] = {
+        {7, 5, 13, 11}, {320, 240, 641, 479}, {13, 11, 7, 5}, {3, 200, 1000, 3}};
+    for (const auto& s : sizes) {
+        SDL_Surface* source = patterned_surface(s[0], s[1]);
+        SDL_Surface* scaled = scale_surface(source, s[2], s[3], false);
+        ASSERT_NE(scaled, nullptr);
+        EXPECT_EQ(mismatches_with_formula(source, scaled), 0)
+            << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3];
+        SDL_FreeSurface(scaled);
+        SDL_FreeSurface(source);
+    }
+}
+
+TEST_F(ScaleSurface, KeepsThePixelLayoutAndCopiesAlphaBitsUnchanged)
+{
+    SDL_Surface* source = patterned_surface(8, 8);
+    surface_row(source, 0)[0] = 0x00123456; // fully transparent
+    surface_row(source, 0)[1] = 0x7F123456;
+    surface_row(source, 0)[2] = 0xFF123456;
+    SDL_Surface* big = scale_surface(source, 16, 16, false);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->format->BitsPerPixel, 32);
+    EXPECT_EQ(big->format->Rmask, kRmask);
+    EXPECT_EQ(big->format->Gmask, kGmask);
+    EXPECT_EQ(big->format->Bmask, kBmask);
+    EXPECT_EQ(big->format->Amask, kAmask);
+    EXPECT_EQ(big->flags & SDL_HWSURFACE, 0u);
+    EXPECT_EQ(pixel(big, 1, 1), 0x00123456u);
+    EXPECT_EQ(pixel(big, 2, 0), 0x7F123456u);
+    EXPECT_EQ(pixel(big, 5, 1), 0xFF123456u);
+    EXPECT_EQ(mismatches_with_formula(source, big), 0);
+    SDL_FreeSurface(big);
+    SDL_FreeSurface(source);
+
+    // Without an alpha mask the top byte is still copied as it is.
+    SDL_Surface* plain = patterned_surface(5, 5, 0);
+    SDL_Surface* plain_big = scale_surface(plain, 10, 10, false);
+    ASSERT_NE(plain_big, nullptr);
+    EXPECT_EQ(plain_big->format->Amask, 0u);
+    EXPECT_EQ(mismatches_with_formula(plain, plain_big), 0);
+    SDL_FreeSurface(plain_big);
+    SDL_FreeSurface(plain);
+}
+
+TEST_F(ScaleSurface, WithReleaseClearTheSourceStaysValidAndUnchanged)
+{
+    SDL_Surface* source = patterned_surface(8, 8);
+    const int refcount = source->refcount;
+    SDL_Surface* big = scale_surface(source, 320, 320, false);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(source->refcount, refcount);
+    EXPECT_EQ(source->w, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(pixel(source, x, y), pattern(x, y));
+    // Still usable as a surface.
+    SDL_Surface* again = scale_surface(source, 8, 8, false);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(mismatches_with_formula(source, again), 0);
+    SDL_FreeSurface(again);
+    SDL_FreeSurface(big);
+    SDL_FreeSurface(source);
+}
+
+// An extra reference keeps the source alive, so one SDL_FreeSurface shows as one count less.
+TEST_F(ScaleSurface, WithReleaseSetTheSourceIsFreedOnce)
+{
+    SDL_Surface* source = patterned_surface(320, 240);
+    ++source->refcount;
+    SDL_Surface* big = scale_surface(source, 640, 480, true);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(source->refcount, 1);
+    EXPECT_EQ(mismatches_with_formula(source, big), 0);
+    SDL_FreeSurface(big);
+    SDL_FreeSurface(source);
+}
+
+TEST_F(ScaleSurface, NoSourceGivesNoSurfaceWhateverTheFlag)
+{
+    EXPECT_EQ(scale_surface(nullptr, 640, 480, false), nullptr);
+    EXPECT_EQ(scale_surface(nullptr, 640, 480, true), nullptr);
+}
+
+// The library refuses surfaces 16384 or more pixels wide; that stands in for running out of memory.
+TEST_F(ScaleSurface, ADestinationThatCannotBeMadeGivesNoSurface)
+{
+    SDL_Surface* source = patterned_surface(8, 8);
+    const int refcount = source->refcount;
+    EXPECT_EQ(scale_surface(source, 16384, 1, false), nullptr);
+    EXPECT_EQ(scale_surface(source, 20000, 30000, false), nullptr);
+    EXPECT_EQ(scale_surface(source, -8, 8, false), nullptr);
+    EXPECT_EQ(scale_surface(source, 8, -1, false), nullptr);
+    EXPECT_EQ(source->refcount, refcount);
+    EXPECT_EQ(pixel(source, 7, 7), pattern(7, 7));
+
+    // The caller gave the source up, so it is released all the same.
+    ++source->refcount;
+    EXPECT_EQ(scale_surface(source, 16384, 1, true), nullptr);
+    EXPECT_EQ(source->refcount, refcount);
+    SDL_FreeSurface(source);
+}
+
+// A run-length encoded surface has no plain pixels until it is locked: scaling it must lock it,
+// and must leave it unlocked again.
+TEST_F(ScaleSurface, LocksASourceThatMustBeLockedAndUnlocksItAfterwards)
+{
+    SDL_Surface* source = patterned_surface(8, 8, 0);
+    SDL_SetColorKey(source, SDL_SRCCOLORKEY | SDL_RLEACCEL, 0);
+    SDL_Rect at = {0, 0, 0, 0};
+    SDL_UpperBlit(source, nullptr, display.screen, &at); // encodes it
+    ASSERT_TRUE(SDL_MUSTLOCK(source));
+    SDL_Surface* big = scale_surface(source, 16, 16, false);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(source->locked, 0);
+    EXPECT_EQ(big->locked, 0);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(pixel(big, x, y) & 0xFFFFFF, pattern(x / 2, y / 2) & 0xFFFFFF)
+                << x << "," << y;
+    SDL_FreeSurface(big);
+    SDL_FreeSurface(source);
+}
+
+} // namespace

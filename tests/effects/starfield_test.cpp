@@ -1,0 +1,177 @@
+// The starfield: the screen is the whole state, stars are its non-black pixels.
+#include "effects/effects.h"
+#include "explorer/explorer_test_support.h"
+#include "sdl_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace test_support;
+
+constexpr int kWidth = 640, kHeight = 480;
+
+Uint32& at(int x, int y)
+{
+    return display.pixels[y * display.pitch_px + x];
+}
+
+Uint32 black()
+{
+    return SDL_MapRGB(display.screen->format, 0, 0, 0);
+}
+
+Uint32 star_colour(Uint8 r, Uint8 g, Uint8 b)
+{
+    return SDL_MapRGB(display.screen->format, r, g, b);
+}
+
+int star_count()
+{
+    int stars = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) stars += at(x, y) != black();
+    return stars;
+}
+
+std::vector<Uint32> copy_of_screen()
+{
+    std::vector<Uint32> copy(kWidth * kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) copy[y * kWidth + x] = at(x, y);
+    return copy;
+}
+
+// One step as documented: the in-place scan from the left, speed (y mod 4) + 1, wrapping.
+void plain_step(std::vector<Uint32>& screen, Uint32 background)
+{
+    for (int y = 0; y < kHeight; ++y) {
+        const int s = y % 4 + 1;
+        for (int x = 0; x < kWidth; ++x) {
+            const Uint32 v = screen[y * kWidth + x];
+            if (v == background) continue;
+            screen[y * kWidth + x] = background;
+            screen[y * kWidth + (x - s + kWidth) % kWidth] = v;
+        }
+    }
+}
+
+class Starfield : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        start_test_display();
+        reset_fractal_state();
+        SDL_FillRect(display.screen, nullptr, black());
+    }
+};
+
+TEST_F(Starfield, StepMovesEachRowLeftByItsBandSpeed)
+{
+    const Uint32 star = star_colour(200, 150, 130);
+    for (int y = 0; y < 8; ++y) at(10, y) = star;
+    step_stars();
+    EXPECT_EQ(at(9, 0), star);
+    EXPECT_EQ(at(8, 1), star);
+    EXPECT_EQ(at(7, 2), star);
+    EXPECT_EQ(at(6, 3), star);
+    EXPECT_EQ(at(9, 4), star);
+    EXPECT_EQ(at(6, 7), star);
+    EXPECT_EQ(star_count(), 8);
+}
+
+// The wrapped star lands ahead of the scan, is met again and moves a second time; the star that
+// stood at the right end is overwritten and lost.
+TEST_F(Starfield, AStarWrappingFromTheLeftEdgeMovesTwiceAndTheStarItLandsOnIsLost)
+{
+    const Uint32 wrapping = star_colour(250, 250, 130);
+    const Uint32 lost = star_colour(130, 130, 250);
+    at(0, 0) = wrapping;
+    at(639, 0) = lost;
+    at(2, 3) = wrapping; // to 638, then 634
+    step_stars();
+    EXPECT_EQ(at(638, 0), wrapping);
+    EXPECT_EQ(at(639, 0), black());
+    EXPECT_EQ(at(634, 3), wrapping);
+    EXPECT_EQ(star_count(), 2);
+}
+
+TEST_F(Starfield, StepsMatchThePlainScanOnADenseSky)
+{
+    std::mt19937 random(5);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (random() % 8 == 0)
+                at(x, y) = star_colour(static_cast<Uint8>(127 + random() % 128), 200, 127);
+    std::vector<Uint32> expected = copy_of_screen();
+    for (int step = 1; step <= 12; ++step) {
+        step_stars();
+        plain_step(expected, black());
+        ASSERT_EQ(copy_of_screen(), expected) << "after step " << step;
+    }
+}
+
+TEST_F(Starfield, ScatterLightsAboutOnePixelIn256WithBrightComponents)
+{
+    scatter_stars();
+    const int stars = star_count();
+    EXPECT_GE(stars, 1000);
+    EXPECT_LE(stars, 1400);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            if (at(x, y) == black()) continue;
+            const RefRgb c = screen_rgb(display.screen, x, y);
+            for (int component : {c.r, c.g, c.b}) {
+                ASSERT_GE(component, 127) << x << "," << y;
+                ASSERT_LE(component, 254) << x << "," << y;
+            }
+        }
+}
+
+// Replays the random sequence: one draw per pixel, and for a star blue, green, red in that order.
+// Any seeding inside the scatter would break the replay.
+TEST_F(Starfield, ScatterDrawsBlueGreenRedFromTheUnseededSequenceAndLeavesOtherPixelsAlone)
+{
+    constexpr Uint32 kPicture = 0x00010203;
+    SDL_FillRect(display.screen, nullptr, kPicture);
+    std::srand(7);
+    std::vector<Uint32> expected(kWidth * kHeight, kPicture);
+    for (Uint32& pixel : expected) {
+        if (std::rand() % 256 != 0) continue;
+        const int b = 127 + std::rand() % 128;
+        const int g = 127 + std::rand() % 128;
+        const int r = 127 + std::rand() % 128;
+        pixel = star_colour(static_cast<Uint8>(r), static_cast<Uint8>(g), static_cast<Uint8>(b));
+    }
+    std::srand(7);
+    scatter_stars();
+    EXPECT_EQ(copy_of_screen(), expected);
+}
+
+TEST_F(Starfield, InterludeStartsFromBlackAndReturnsAboutFourSecondsLater)
+{
+    SDL_FillRect(display.screen, nullptr, star_colour(255, 255, 255)); // never a star colour
+    const Uint32 before = SDL_GetTicks();
+    starfield_interlude();
+    const Uint32 elapsed = SDL_GetTicks() - before;
+    EXPECT_GE(elapsed, 4000u);
+    EXPECT_LT(elapsed, 4800u); // one step and a 5 ms delay past the end, on a shared machine
+    int white = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) white += at(x, y) == star_colour(255, 255, 255);
+    EXPECT_EQ(white, 0);
+    EXPECT_GT(star_count(), 900);
+    EXPECT_LE(star_count(), 1400);
+}
+
+TEST_F(Starfield, EscapeDuringTheInterludeEndsTheProcessWithStatusZero)
+{
+    push_key(SDLK_ESCAPE);
+    EXPECT_EXIT(starfield_interlude(), ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+// The offscreen zoom frames against a plain computation of every pixel.
+#include "memory_exhaustion.h"
+#include "sdl_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using namespace test_support;
+
+constexpr double kZoomRe = -1.6275794501492922;
+constexpr double kZoomIm = -0.0216630454161035;
+constexpr Uint32 kOpaque = 0xFF000000;
+
+// The view of a frame as the demo asks for it: centre and extent, halved on either side.
+RefView view_of(double centre_re, double centre_im, double width, double height)
+{
+    return {centre_re - width * 0.5, centre_re + width * 0.5, centre_im - height * 0.5,
+            centre_im + height * 0.5};
+}
+
+double zoom_scale(int step)
+{
+    return std::pow(0.75, step + 64);
+}
+
+RefRgb frame_rgb(SDL_Surface* frame, int x, int y)
+{
+    return screen_rgb(frame, x, y);
+}
+
+class PreloadFrame : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        start_test_display();
+        reset_fractal_state();
+    }
+    // Every pixel, the last row and column included, against the plain computation; every
+    // pixel must also be opaque.
+    static void expect_frame_matches(SDL_Surface* frame, const RefView& v, int limit)
+    {
+        ASSERT_NE(frame, nullptr);
+        ASSERT_EQ(frame->w, 320);
+        ASSERT_EQ(frame->h, 240);
+        int mismatches = 0;
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x) {
+                const RefRgb expected = ref_pixel(v, x, y, 320, 240, limit);
+                const RefRgb got = frame_rgb(frame, x, y);
+                const bool opaque = (surface_row(frame, y)[x] & kOpaque) == kOpaque;
+                if ((got != expected || !opaque) && ++mismatches <= 5)
+                    ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << got.r << "," << got.g
+                                  << "," << got.b << (opaque ? "" : " (not opaque)") << " expected "
+                                  << expected.r << "," << expected.g << "," << expected.b;
+            }
+        EXPECT_EQ(mismatches, 0);
+    }
+    static void expect_zoom_step_exact(int step)
+    {
+        const double s = zoom_scale(step);
+        SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
+        expect_frame_matches(frame, view_of(kZoomRe, kZoomIm, 4 * s, 3 * s), 1000);
+        SDL_FreeSurface(frame);
+    }
+};
+
+TEST_F(PreloadFrame, IsAnOpaqueThirtyTwoBitImageWithAlphaInTheTopByte)
+{
+    const double s = zoom_scale(0);
+    SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->format->BitsPerPixel, 32);
+    EXPECT_EQ(frame->format->Rmask, 0x00FF0000u);
+    EXPECT_EQ(frame->format->Gmask, 0x0000FF00u);
+    EXPECT_EQ(frame->format->Bmask, 0x000000FFu);
+    EXPECT_EQ(frame->format->Amask, 0xFF000000u);
+    EXPECT_EQ(frame->flags & SDL_HWSURFACE, 0u);
+    EXPECT_EQ(frame->locked, 0);
+    // The zoom centre, pixel (160, 120), escapes after 353 iterations.
+    EXPECT_EQ(frame_rgb(frame, 160, 120), ref_colour(353, 1000));
+    SDL_FreeSurface(frame);
+}
+
+TEST_F(PreloadFrame, FirstZoomStepIsExact)
+{
+    expect_zoom_step_exact(0);
+}
+
+TEST_F(PreloadFrame, MiddleZoomStepIsExact)
+{
+    expect_zoom_step_exact(21);
+}
+
+// The deepest frame, where neighbouring columns are a few doubles apart.
+TEST_F(PreloadFrame, LastZoomStepIsExact)
+{
+    expect_zoom_step_exact(43);
+}
+
+TEST_F(PreloadFrame, AViewWhollyInsideTheSetGivesNoImage)
+{
+    // Well inside the main cardioid: nothing escapes at any limit.
+    EXPECT_EQ(render_preload_frame(-0.1, 0.0, 0.2, 0.15), nullptr);
+    // The view is still published.
+    EXPECT_EQ(fractal_state.x_min, -0.1 - 0.2 * 0.5);
+    EXPECT_EQ(fractal_state.y_max, 0.0 + 0.15 * 0.5);
+}
+
+// With limit 2 a pixel is coloured only when it escapes on the first iteration, that is when its
+// point lies at distance 2 or more from the origin. The circle of radius 2 passes between pixel
+// (0, 0) at (-sqrt 2, -sqrt 2), whose square distance rounds to just above 4, and its neighbours,
+// and every other pixel of the small view lies nearer the origin.
+TEST_F(PreloadFrame, AViewWhereOnePixelEscapesIsOpaqueBlackButForThatPixel)
+{
+    const double corner = -std::sqrt(2.0);
+    ASSERT_GE(corner * corner + corner * corner, 4.0);
+    const double width = 0.25, height = 0.1875;
+    const double centre_re = corner + width * 0.5, centre_im = corner + height * 0.5;
+    const RefView v = view_of(centre_re, centre_im, width, height);
+    ASSERT_EQ(v.x_min, corner);
+    ASSERT_EQ(v.y_min, corner);
+
+    fractal_state.max_iterations = 2;
+    SDL_Surface* frame = render_preload_frame(centre_re, centre_im, width, height);
+    ASSERT_NE(frame, nullptr);
+    const Uint32 opaque_black = SDL_MapRGB(frame->format, 0, 0, 0);
+    EXPECT_EQ(opaque_black, 0xFF000000u);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            if (x == 0 && y == 0) continue;
+            ASSERT_EQ(surface_row(frame, y)[x], opaque_black) << x << "," << y;
+        }
+    EXPECT_EQ(frame_rgb(frame, 0, 0), ref_colour(1, 2));
+    EXPECT_EQ(surface_row(frame, 0)[0] & kOpaque, kOpaque);
+    expect_frame_matches(frame, v, 2);
+    SDL_FreeSurface(frame);
+
+    // The same view at the initial limit has plenty of escaping pixels, so the limit was read.
+    fractal_state.max_iterations = 1000;
+    SDL_Surface* at_1000 = render_preload_frame(centre_re, centre_im, width, height);
+    ASSERT_NE(at_1000, nullptr);
+    EXPECT_NE(frame_rgb(at_1000, 1, 0), (RefRgb{0, 0, 0}));
+    SDL_FreeSurface(at_1000);
+}
+
+TEST_F(PreloadFrame, UsesALimitTheExplorerRaised)
+{
+    fractal_state.max_iterations = 2000;
+    const double s = zoom_scale(10);
+    const RefView v = view_of(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    expect_frame_matches(frame, v, 2000);
+    EXPECT_EQ(fractal_state.max_iterations, 2000);
+    // The green ramp depends on the limit: at 1000 the picture would differ.
+    int differ = 0;
+    for (int y = 0; y < 240; y += 4)
+        for (int x = 0; x < 320; x += 4)
+            differ += frame_rgb(frame, x, y) != ref_pixel(v, x, y, 320, 240, 1000);
+    EXPECT_GT(differ, 0);
+    SDL_FreeSurface(frame);
+}
+
+TEST_F(PreloadFrame, PublishesItsViewAndLeavesTheJuliaFieldsAlone)
+{
+    fractal_state.julia = true;
+    fractal_state.julia_c_re = 0.285;
+    fractal_state.julia_c_im = -0.01;
+    fractal_state.x_min = 7.0;
+    const double s = zoom_scale(5);
+    const RefView v = view_of(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    EXPECT_EQ(fractal_state.x_min, v.x_min);
+    EXPECT_EQ(fractal_state.x_max, v.x_max);
+    EXPECT_EQ(fractal_state.y_min, v.y_min);
+    EXPECT_EQ(fractal_state.y_max, v.y_max);
+    EXPECT_TRUE(fractal_state.julia);
+    EXPECT_EQ(fractal_state.julia_c_re, 0.285);
+    EXPECT_EQ(fractal_state.julia_c_im, -0.01);
+    EXPECT_EQ(fractal_state.max_iterations, 1000);
+    // Julia mode does not reach the preload: the frame is the Mandelbrot picture.
+    expect_frame_matches(frame, v, 1000);
+    SDL_FreeSurface(frame);
+}
+
+TEST_F(PreloadFrame, NoMemoryForTheImageGivesNoImage)
+{
+    if (kAllocatorEndsProcessWhenOutOfMemory)
+        GTEST_SKIP() << "needs an allocator that returns none";
+    const double s = zoom_scale(0);
+    EXPECT_EXIT(
+        {
+            exhaust_large_allocations();
+            SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
+            std::_Exit(frame == nullptr ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
