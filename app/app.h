@@ -48,3 +48,23 @@ struct StartUpResult {
 StartUpResult start_up();
 void shut_down();
 [[noreturn]] void fatal(const char* what);
+
+// frame_table.cpp
+
+constexpr int kZoomSteps = 44;
+
+// The preloaded zoom, one instance. preload_frames() fills it once; play_frames() only reads it.
+// Frames live until the process ends. Once a zoom step yields no image (the view has fallen
+// wholly inside the set) exhausted stays true and every later slot stays none.
+struct FrameTable {
+    SDL_Surface* frames[kZoomSteps];
+    bool exhausted;
+};
+extern FrameTable frame_table;
+
+// Renders the 44 zoom steps behind the loading screen, answering the hot keys after each.
+void preload_frames(SDL_Surface* loading_sprite, Uint32 black, Uint32 white);
+
+// Loops the stored frames with the logo, 50 ms apart, until 45 s after music_start; a pass
+// that has begun always finishes.
+void play_frames(SDL_Surface* logo, Uint32 black, Uint32 music_start);

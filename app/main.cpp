@@ -1,20 +1,27 @@
-// Program entry.
+// Program entry: the demo's fixed timeline from start-up to shutdown.
 #include "app.h"
 
-#include "../explorer/explorer.h"
-#include "../fractal/fractal.h"
+#include "../effects/effects.h"
+
+#include <cstdio>
 
 int main(int, char**)
 {
-    start_up();
-    fractal_state.x_min = -2.5;
-    fractal_state.x_max = 1.5;
-    fractal_state.y_min = -1.5;
-    fractal_state.y_max = 1.5;
-    render_view();
-    // Escape or a close request end the process inside poll_demo_keys; M opens the explorer.
-    for (;;) {
-        poll_demo_keys();
-        SDL_Delay(10);
-    }
+    const StartUpResult started = start_up();
+    const Overlays overlays = build_overlays();
+
+    // The reported figure covers the frames, their scaling and the wipe, not the overlays.
+    const Uint32 preload_start = SDL_GetTicks();
+    preload_frames(overlays.loading_sprite, started.black, started.white);
+    row_shear_wipe();
+    std::printf("Preload time: %d ms\n", static_cast<int>(SDL_GetTicks() - preload_start));
+    std::fflush(stdout);
+
+    const Uint32 music_start = SDL_GetTicks();
+    Mix_PlayMusic(started.music, -1); // fails quietly when there is no music
+    starfield_interlude();
+    play_frames(overlays.logo, started.black, music_start);
+
+    shut_down();
+    return 0;
 }

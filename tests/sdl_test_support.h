@@ -15,14 +15,19 @@
 
 namespace test_support {
 
+inline pid_t owner = 0;
+
 inline const std::filesystem::path& scratch_dir()
 {
     static std::filesystem::path dir;
     if (dir.empty()) {
         std::string pattern = (std::filesystem::temp_directory_path() / "cardioid-test-XXXXXX").string();
         dir = mkdtemp(pattern.data());
-        // Leave the directory behind only if the process dies; normal exits clean it up.
-        std::atexit([] { std::filesystem::remove_all(scratch_dir()); });
+        owner = getpid();
+        // A death test's child exits through here too; only the process that made it cleans up.
+        std::atexit([] {
+            if (getpid() == owner) std::filesystem::remove_all(scratch_dir());
+        });
     }
     return dir;
 }

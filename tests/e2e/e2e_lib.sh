@@ -1,0 +1,124 @@
+# Shared steps of the end-to-end tests: a private X server, the real binary in a scratch
+# directory holding the real assets, input through xdotool, standard output and audio captured.
+# Sourced by the scenario scripts with: BIN (the program), ASSETS (its asset folder),
+# CHECK (the screenshot checker).
+set -euo pipefail
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/cardioid-e2e-XXXXXX")
+xvfb_pid=""
+app_pid=""
+
+cleanup() {
+    [ -n "$app_pid" ] && kill -TERM "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for f in stdout stderr; do [ -s "$work/$f" ] && { echo "--- $f" >&2; cat "$work/$f" >&2; }; done
+    exit 1
+}
+
+now_ms() { date +%s%3N; }
+
+# A private X server, 640x480 at 24 bits like a small desktop, on a display number nobody else
+# holds: the server's lock file must name our server, so parallel tests never share one.
+start_x() {
+    for _ in $(seq 20); do
+        local n=$((100 + RANDOM % 800))
+        [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 100); do
+            if [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ] &&
+                xdpyinfo -display ":$n" >/dev/null 2>&1; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    done
+    xvfb_pid=""
+    fail "no X server could be started"
+}
+
+# Copies the real assets into the scratch directory, unless a scenario leaves one out.
+stage_assets() {
+    cp "$ASSETS/gfx.bmp" "$ASSETS/sfx.xm" "$work/"
+}
+
+# The real binary, audio through the disk driver at about real-time pace. The X11 driver is
+# named so that a lost X connection fails instead of falling back to a text-mode driver.
+start_app() {
+    (cd "$work" && SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" SDL_DISKAUDIODELAY=92 \
+        exec "$BIN" >"$work/stdout" 2>"$work/stderr") &
+    app_pid=$!
+    app_start=$(now_ms)
+}
+
+# Keys sent before the window exists are lost, and so are some sent while the library is still
+# taking the full screen over, so scenarios wait for the window and then a little longer;
+# "now" skips the wait for scenarios that retry their key instead.
+wait_window() {
+    for _ in $(seq 400); do
+        if xdotool search --onlyvisible --class cardioid >/dev/null 2>&1; then
+            [ "${1:-}" = now ] || sleep 0.5
+            return 0
+        fi
+        kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window appeared"
+        sleep 0.025
+    done
+    fail "no window after 10 s"
+}
+
+# Waits up to $2 seconds for a line matching $1 on standard output.
+wait_line() {
+    local deadline=$(($(now_ms) + $2 * 1000))
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        grep -q -E "$1" "$work/stdout" 2>/dev/null && return 0
+        sleep 0.02
+    done
+    fail "no line matching '$1' within $2 s"
+}
+
+# Waits up to $1 seconds for the program to end; sets app_status and app_end.
+wait_exit() {
+    local deadline=$(($(now_ms) + $1 * 1000))
+    while kill -0 "$app_pid" 2>/dev/null; do
+        [ "$(now_ms)" -lt "$deadline" ] || fail "the program still runs after $1 s"
+        sleep 0.02
+    done
+    app_end=$(now_ms)
+    app_status=0
+    wait "$app_pid" || app_status=$?
+    app_pid=""
+}
+
+key() { xdotool key "$@"; }
+click() { xdotool mousemove "$1" "$2" click "$3"; }
+
+# Presses P and waits until the complete 640x480 24-bit "screen.bmp" is there.
+screenshot() {
+    rm -f "$work/screen.bmp"
+    key p
+    for _ in $(seq 200); do
+        [ "$(stat -c %s "$work/screen.bmp" 2>/dev/null || echo 0)" -eq 921654 ] && {
+            cp "$work/screen.bmp" "$work/$1"
+            return 0
+        }
+        sleep 0.05
+    done
+    fail "P wrote no complete screen.bmp"
+}
+
+# Peak and RMS of the raw signed 16-bit audio the disk driver wrote, as fractions of full scale.
+audio_levels() {
+    sox -t raw -r 44100 -e signed -b 16 -c 2 -L "$work/audio.raw" -n stat 2>&1 |
+        awk '/Maximum amplitude/ {max=$3} /RMS +amplitude/ {rms=$3} END {print max, rms}'
+}
