@@ -37,3 +37,11 @@ Uint32 escape_colour(int32_t n, int32_t max_iterations, const SDL_PixelFormat* f
     return SDL_MapRGB(format, static_cast<Uint8>(red), static_cast<Uint8>(green),
                       static_cast<Uint8>(blue));
 }
+
+std::vector<Uint32> colour_table(int32_t max_iterations, const SDL_PixelFormat* format)
+{
+    std::vector<Uint32> colours(static_cast<size_t>(max_iterations) + 1);
+    for (int32_t n = 0; n < max_iterations; ++n) colours[n] = escape_colour(n, max_iterations, format);
+    colours[max_iterations] = SDL_MapRGB(format, 0, 0, 0);
+    return colours;
+}

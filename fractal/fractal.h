@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <vector>
 
 // fractal_state.cpp
 
@@ -30,6 +31,10 @@ int32_t escape_count(double zr, double zi, double cr, double ci, int32_t max_ite
 
 // Colour of an escaped point with count n (0 <= n < max_iterations), mapped for format.
 Uint32 escape_colour(int32_t n, int32_t max_iterations, const SDL_PixelFormat* format);
+
+// Colours of every count at this limit, for format: entries 0..limit-1 are escape colours and
+// entry limit, the count of inside points, is black. Renderers index it with escape counts.
+std::vector<Uint32> colour_table(int32_t max_iterations, const SDL_PixelFormat* format);
 
 // The plane coordinate of pixel i of an image n pixels across a view [lo, hi).
 inline double plane_coordinate(double lo, double hi, int i, int n)

@@ -26,9 +26,7 @@ SDL_Surface* render_preload_frame(double centre_re, double centre_im, double wid
     const int32_t limit = view.max_iterations;
 
     // With an alpha mask, black maps to opaque black: the frames blit over the screen as copies.
-    std::vector<Uint32> colours(static_cast<size_t>(limit) + 1);
-    for (int32_t n = 0; n < limit; ++n) colours[n] = escape_colour(n, limit, frame->format);
-    colours[limit] = SDL_MapRGB(frame->format, 0, 0, 0);
+    const std::vector<Uint32> colours = colour_table(limit, frame->format);
 
     double re[kWidth];
     for (int x = 0; x < kWidth; ++x) re[x] = plane_coordinate(view.x_min, view.x_max, x, kWidth);

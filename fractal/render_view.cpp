@@ -14,10 +14,7 @@ void render_view()
     const FractalState& view = fractal_state;
     const int32_t limit = view.max_iterations;
 
-    // Counts run from 0 to limit - 1 for escaped points; the limit itself means inside.
-    std::vector<Uint32> colours(static_cast<size_t>(limit) + 1);
-    for (int32_t n = 0; n < limit; ++n) colours[n] = escape_colour(n, limit, screen->format);
-    colours[limit] = SDL_MapRGB(screen->format, 0, 0, 0);
+    const std::vector<Uint32> colours = colour_table(limit, screen->format);
 
     std::vector<double> re(kWidth);
     for (int x = 0; x < kWidth; ++x) re[x] = plane_coordinate(view.x_min, view.x_max, x, kWidth);
