@@ -24,7 +24,10 @@ constexpr int kBlockLanes = kLanes * kVectors;
 constexpr int kChunk = 8;
 constexpr int kMarkSpacing = 4;
 constexpr int kMarks = kChunk / kMarkSpacing;
-constexpr int kLeftovers = 2 * kLanes; // a block down to this few live lanes hands them on
+// A block down to kLeftovers live lanes hands them on after kLeftoverChunks more chunks: often
+// they finish together with the rest, but a pixel on the edge of the set may run to the limit.
+constexpr int kLeftovers = 3 * kLanes;
+constexpr int kLeftoverChunks = 2;
 constexpr int kQueueCapacity = kBlockLanes + kLeftovers;
 
 namespace {
@@ -43,6 +46,7 @@ struct Lanes {
     alignas(32) double live[kBlockLanes];      // all-ones bits while the lane still iterates
     alignas(32) double escaped[kBlockLanes];   // all-ones bits once the lane has escaped
     int32_t* out[kBlockLanes];                 // where the lane's count goes; null when unused
+    int32_t* row; // the counts of all the lanes, one after the other, for a whole block of a row
 };
 
 // Live lanes handed on by their blocks, oldest first.
@@ -126,11 +130,9 @@ __attribute__((target("avx2"))) static __m256d inside_cardioid_or_bulb(__m256d c
     return _mm256_or_pd(bulb, _mm256_and_pd(near, cardioid));
 }
 
-// The lane state every load starts from, given the orbit, c and the lanes that iterate.
-__attribute__((target("avx2"))) static void start_vector(Lanes* lanes, int at, __m256d zr,
-                                                         __m256d zi, __m256d cr, __m256d ci,
-                                                         __m256d live, __m256d settled,
-                                                         __m256d done)
+// The orbit state a vector of lanes starts from.
+__attribute__((target("avx2"))) static void
+start_vector(Lanes* lanes, int at, __m256d zr, __m256d zi, __m256d cr, __m256d ci, __m256d done)
 {
     _mm256_store_pd(lanes->zr + at, zr);
     _mm256_store_pd(lanes->zi + at, zi);
@@ -138,10 +140,8 @@ __attribute__((target("avx2"))) static void start_vector(Lanes* lanes, int at, _
     _mm256_store_pd(lanes->ci + at, ci);
     _mm256_store_pd(lanes->escape_zr + at, zr);
     _mm256_store_pd(lanes->escape_zi + at, zi);
-    _mm256_store_pd(reinterpret_cast<double*>(lanes->escape_n + at), settled);
-    _mm256_store_pd(reinterpret_cast<double*>(lanes->settled + at), settled);
+    _mm256_store_pd(reinterpret_cast<double*>(lanes->escape_n + at), done);
     _mm256_store_pd(reinterpret_cast<double*>(lanes->done + at), done);
-    _mm256_store_pd(lanes->live + at, live);
     _mm256_store_pd(lanes->escaped + at, _mm256_setzero_pd());
 }
 
@@ -172,13 +172,11 @@ __attribute__((target("avx2"))) static uint32_t load_pixels(Lanes* lanes, int32_
         const int at = v * kLanes;
         const __m256d px = _mm256_loadu_pd(re + at);
         const __m256d py = _mm256_set1_pd(im);
-        const __m256d zr = julia ? px : zero;
-        const __m256d zi = julia ? py : zero;
         const __m256d cr = julia ? _mm256_set1_pd(c_re) : px;
         const __m256d ci = julia ? _mm256_set1_pd(c_im) : py;
         // Counts known at once: a Julia start point outside radius 2 has count 0, and as the
         // first Mandelbrot step gives z = c exactly, |c| >= 2 escapes on iteration 1.
-        const __m256d gone = julia ? outside(zr, zi) : outside(cr, ci);
+        const __m256d gone = julia ? outside(px, py) : outside(cr, ci);
         const __m256d settled = _mm256_blendv_pd(as_double(limit), gone_count, gone);
         const __m256i lanes_left = _mm256_set1_epi64x(used - at);
         __m256d live = _mm256_castsi256_pd(_mm256_cmpgt_epi64(lanes_left, lane_index));
@@ -187,12 +185,26 @@ __attribute__((target("avx2"))) static uint32_t load_pixels(Lanes* lanes, int32_
         if (limit == 0) live = zero;
         far = far || far_out(cr, ci, live);
         live_bits |= static_cast<uint32_t>(_mm256_movemask_pd(live)) << at;
-        start_vector(lanes, at, zr, zi, cr, ci, live, settled, zero);
+        _mm256_store_pd(reinterpret_cast<double*>(lanes->settled + at), settled);
+        _mm256_store_pd(lanes->live + at, live);
+    }
+    for (int i = 0; i < kBlockLanes; ++i) lanes->out[i] = i < used ? counts + i : nullptr;
+    lanes->row = used == kBlockLanes ? counts : nullptr;
+    *unchecked = !far;
+    // Blocks settled at once, common in the explorer's views, need nothing more.
+    if (live_bits == 0) return 0;
+#pragma GCC unroll kVectors
+    for (int v = 0; v < kVectors; ++v) {
+        const int at = v * kLanes;
+        const __m256d px = _mm256_loadu_pd(re + at);
+        const __m256d py = _mm256_set1_pd(im);
+        if (julia)
+            start_vector(lanes, at, px, py, _mm256_set1_pd(c_re), _mm256_set1_pd(c_im), zero);
+        else
+            start_vector(lanes, at, zero, zero, px, py, zero);
         _mm256_store_pd(lanes->cycle_zr + at, nan);
         _mm256_store_pd(lanes->cycle_zi + at, nan);
     }
-    for (int i = 0; i < kBlockLanes; ++i) lanes->out[i] = i < used ? counts + i : nullptr;
-    *unchecked = !far;
     return live_bits;
 }
 
@@ -217,11 +229,14 @@ __attribute__((target("avx2"))) static uint32_t load_queue(Lanes* lanes, Queue* 
             _mm256_and_pd(live, _mm256_load_pd(reinterpret_cast<const double*>(queue->done + at)));
         far = far || far_out(cr, ci, live);
         live_bits |= static_cast<uint32_t>(_mm256_movemask_pd(live)) << at;
-        start_vector(lanes, at, zr, zi, cr, ci, live, as_double(limit), done);
+        start_vector(lanes, at, zr, zi, cr, ci, done);
+        _mm256_store_pd(reinterpret_cast<double*>(lanes->settled + at), as_double(limit));
+        _mm256_store_pd(lanes->live + at, live);
         _mm256_store_pd(lanes->cycle_zr + at, _mm256_load_pd(queue->cycle_zr + at));
         _mm256_store_pd(lanes->cycle_zi + at, _mm256_load_pd(queue->cycle_zi + at));
     }
     for (int i = 0; i < kBlockLanes; ++i) lanes->out[i] = i < used ? queue->out[i] : nullptr;
+    lanes->row = nullptr;
     // The few entries left move to the front.
     const int rest = queue->count - used;
     for (int i = 0; i < rest; ++i) {
@@ -333,9 +348,8 @@ __attribute__((target("avx2"))) static uint32_t run_lanes(Lanes* lanes, uint32_t
     int64_t next_save = kChunk;
     int lean_chunks = 0;
     while (live_bits != 0) {
-        // Leftovers get one more chunk, as they often finish together with the rest.
         if (hand_on && __builtin_popcount(live_bits) <= kLeftovers &&
-            (n == 0 || lean_chunks++ == 1))
+            (n == 0 || lean_chunks++ == kLeftoverChunks))
             break;
         const int32_t chunk_n = n;
         if (unchecked && stop - n >= kChunk) {
@@ -394,9 +408,9 @@ __attribute__((target("avx2"))) static uint32_t run_lanes(Lanes* lanes, uint32_t
                 _mm256_store_pd(lanes->cycle_zr + v * kLanes, zr[v]);
                 _mm256_store_pd(lanes->cycle_zi + v * kLanes, zi[v]);
             }
-            // Saved at 8, 24, 56, 120, ...: the distance back to the saved value keeps
-            // doubling, so a cycle of any period is eventually seen whole.
-            next_save = 2 * next_save + kChunk;
+            // Saved at 8, 24, 40, 56, 80, 120, ...: the stretch over which the saved value is
+            // looked for again grows by half each time, so a cycle of any period fits in one.
+            next_save = n + std::max<int64_t>(2 * kChunk, n / 2 / kChunk * kChunk);
         }
     }
 #pragma GCC unroll kVectors
@@ -413,8 +427,10 @@ __attribute__((target("avx2"))) static uint32_t run_lanes(Lanes* lanes, uint32_t
 __attribute__((target("avx2"))) static void finish_block(const Lanes* lanes, uint32_t live_bits,
                                                          bool any_escaped)
 {
-    alignas(32) int64_t result[kBlockLanes];
-    std::memcpy(result, lanes->settled, sizeof result);
+    __m256d count[kVectors];
+#pragma GCC unroll kVectors
+    for (int v = 0; v < kVectors; ++v)
+        count[v] = _mm256_load_pd(reinterpret_cast<const double*>(lanes->settled + v * kLanes));
     if (any_escaped) {
         const __m256d four = _mm256_set1_pd(4.0);
         __m256d zr[kVectors], zi[kVectors], r2[kVectors], i2[kVectors], inside[kVectors];
@@ -446,12 +462,26 @@ __attribute__((target("avx2"))) static void finish_block(const Lanes* lanes, uin
             if (_mm256_movemask_pd(any) == 0) break;
         }
 #pragma GCC unroll kVectors
-        for (int v = 0; v < kVectors; ++v) {
-            double* const at = reinterpret_cast<double*>(result + v * kLanes);
-            _mm256_store_pd(at, _mm256_blendv_pd(_mm256_load_pd(at), _mm256_castsi256_pd(found[v]),
-                                                 _mm256_load_pd(lanes->escaped + v * kLanes)));
-        }
+        for (int v = 0; v < kVectors; ++v)
+            count[v] = _mm256_blendv_pd(count[v], _mm256_castsi256_pd(found[v]),
+                                        _mm256_load_pd(lanes->escaped + v * kLanes));
     }
+    if (lanes->row != nullptr) {
+        // A whole block of a row: the lanes handed on get their counts again when they finish.
+        const __m256i low_halves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+#pragma GCC unroll kVectors
+        for (int v = 0; v < kVectors; ++v) {
+            const __m256i packed =
+                _mm256_permutevar8x32_epi32(_mm256_castpd_si256(count[v]), low_halves);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes->row + v * kLanes),
+                             _mm256_castsi256_si128(packed));
+        }
+        return;
+    }
+    alignas(32) int64_t result[kBlockLanes];
+#pragma GCC unroll kVectors
+    for (int v = 0; v < kVectors; ++v)
+        _mm256_store_pd(reinterpret_cast<double*>(result + v * kLanes), count[v]);
     for (int i = 0; i < kBlockLanes; ++i)
         if (lanes->out[i] != nullptr && (live_bits >> i & 1) == 0)
             *lanes->out[i] = static_cast<int32_t>(result[i]);

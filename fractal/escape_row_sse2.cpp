@@ -25,7 +25,10 @@ constexpr int kBlockLanes = kLanes * kVectors;
 constexpr int kChunk = 8;
 constexpr int kMarkSpacing = 4;
 constexpr int kMarks = kChunk / kMarkSpacing;
-constexpr int kLeftovers = 2 * kLanes; // a block down to this few live lanes hands them on
+// A block down to kLeftovers live lanes hands them on after kLeftoverChunks more chunks: often
+// they finish together with the rest, but a pixel on the edge of the set may run to the limit.
+constexpr int kLeftovers = 3 * kLanes;
+constexpr int kLeftoverChunks = 2;
 constexpr int kQueueCapacity = kBlockLanes + kLeftovers;
 
 namespace {
@@ -44,6 +47,7 @@ struct Lanes {
     alignas(16) double live[kBlockLanes];      // all-ones bits while the lane still iterates
     alignas(16) double escaped[kBlockLanes];   // all-ones bits once the lane has escaped
     int32_t* out[kBlockLanes];                 // where the lane's count goes; null when unused
+    int32_t* row; // the counts of all the lanes, one after the other, for a whole block of a row
 };
 
 // Live lanes handed on by their blocks, oldest first.
@@ -134,9 +138,9 @@ static __m128d inside_cardioid_or_bulb(__m128d cr, __m128d ci)
     return _mm_or_pd(bulb, _mm_and_pd(near, cardioid));
 }
 
-// The lane state every load starts from, given the orbit, c and the lanes that iterate.
+// The orbit state a vector of lanes starts from.
 static void start_vector(Lanes* lanes, int at, __m128d zr, __m128d zi, __m128d cr, __m128d ci,
-                         __m128d live, __m128d settled, __m128d done)
+                         __m128d done)
 {
     _mm_store_pd(lanes->zr + at, zr);
     _mm_store_pd(lanes->zi + at, zi);
@@ -144,10 +148,8 @@ static void start_vector(Lanes* lanes, int at, __m128d zr, __m128d zi, __m128d c
     _mm_store_pd(lanes->ci + at, ci);
     _mm_store_pd(lanes->escape_zr + at, zr);
     _mm_store_pd(lanes->escape_zi + at, zi);
-    _mm_store_pd(reinterpret_cast<double*>(lanes->escape_n + at), settled);
-    _mm_store_pd(reinterpret_cast<double*>(lanes->settled + at), settled);
+    _mm_store_pd(reinterpret_cast<double*>(lanes->escape_n + at), done);
     _mm_store_pd(reinterpret_cast<double*>(lanes->done + at), done);
-    _mm_store_pd(lanes->live + at, live);
     _mm_store_pd(lanes->escaped + at, _mm_setzero_pd());
 }
 
@@ -175,13 +177,11 @@ static uint32_t load_pixels(Lanes* lanes, int32_t* counts, const double* re, int
         const int at = v * kLanes;
         const __m128d px = _mm_loadu_pd(re + at);
         const __m128d py = _mm_set1_pd(im);
-        const __m128d zr = julia ? px : zero;
-        const __m128d zi = julia ? py : zero;
         const __m128d cr = julia ? _mm_set1_pd(c_re) : px;
         const __m128d ci = julia ? _mm_set1_pd(c_im) : py;
         // Counts known at once: a Julia start point outside radius 2 has count 0, and as the
         // first Mandelbrot step gives z = c exactly, |c| >= 2 escapes on iteration 1.
-        const __m128d gone = julia ? outside(zr, zi) : outside(cr, ci);
+        const __m128d gone = julia ? outside(px, py) : outside(cr, ci);
         const __m128d settled = blend(as_double(limit), gone_count, gone);
         __m128d live = lanes_in_use(used, at);
         live = _mm_andnot_pd(gone, live);
@@ -189,12 +189,26 @@ static uint32_t load_pixels(Lanes* lanes, int32_t* counts, const double* re, int
         if (limit == 0) live = zero;
         far = far || far_out(cr, ci, live);
         live_bits |= static_cast<uint32_t>(_mm_movemask_pd(live)) << at;
-        start_vector(lanes, at, zr, zi, cr, ci, live, settled, zero);
+        _mm_store_pd(reinterpret_cast<double*>(lanes->settled + at), settled);
+        _mm_store_pd(lanes->live + at, live);
+    }
+    for (int i = 0; i < kBlockLanes; ++i) lanes->out[i] = i < used ? counts + i : nullptr;
+    lanes->row = used == kBlockLanes ? counts : nullptr;
+    *unchecked = !far;
+    // Blocks settled at once, common in the explorer's views, need nothing more.
+    if (live_bits == 0) return 0;
+#pragma GCC unroll kVectors
+    for (int v = 0; v < kVectors; ++v) {
+        const int at = v * kLanes;
+        const __m128d px = _mm_loadu_pd(re + at);
+        const __m128d py = _mm_set1_pd(im);
+        if (julia)
+            start_vector(lanes, at, px, py, _mm_set1_pd(c_re), _mm_set1_pd(c_im), zero);
+        else
+            start_vector(lanes, at, zero, zero, px, py, zero);
         _mm_store_pd(lanes->cycle_zr + at, nan);
         _mm_store_pd(lanes->cycle_zi + at, nan);
     }
-    for (int i = 0; i < kBlockLanes; ++i) lanes->out[i] = i < used ? counts + i : nullptr;
-    *unchecked = !far;
     return live_bits;
 }
 
@@ -216,11 +230,14 @@ static uint32_t load_queue(Lanes* lanes, Queue* queue, int used, int32_t limit, 
             _mm_and_pd(live, _mm_load_pd(reinterpret_cast<const double*>(queue->done + at)));
         far = far || far_out(cr, ci, live);
         live_bits |= static_cast<uint32_t>(_mm_movemask_pd(live)) << at;
-        start_vector(lanes, at, zr, zi, cr, ci, live, as_double(limit), done);
+        start_vector(lanes, at, zr, zi, cr, ci, done);
+        _mm_store_pd(reinterpret_cast<double*>(lanes->settled + at), as_double(limit));
+        _mm_store_pd(lanes->live + at, live);
         _mm_store_pd(lanes->cycle_zr + at, _mm_load_pd(queue->cycle_zr + at));
         _mm_store_pd(lanes->cycle_zi + at, _mm_load_pd(queue->cycle_zi + at));
     }
     for (int i = 0; i < kBlockLanes; ++i) lanes->out[i] = i < used ? queue->out[i] : nullptr;
+    lanes->row = nullptr;
     // The few entries left move to the front.
     const int rest = queue->count - used;
     for (int i = 0; i < rest; ++i) {
@@ -328,9 +345,8 @@ static uint32_t run_lanes(Lanes* lanes, uint32_t live_bits, int32_t limit, bool 
     int64_t next_save = kChunk;
     int lean_chunks = 0;
     while (live_bits != 0) {
-        // Leftovers get one more chunk, as they often finish together with the rest.
         if (hand_on && __builtin_popcount(live_bits) <= kLeftovers &&
-            (n == 0 || lean_chunks++ == 1))
+            (n == 0 || lean_chunks++ == kLeftoverChunks))
             break;
         const int32_t chunk_n = n;
         if (unchecked && stop - n >= kChunk) {
@@ -388,9 +404,9 @@ static uint32_t run_lanes(Lanes* lanes, uint32_t live_bits, int32_t limit, bool 
                 _mm_store_pd(lanes->cycle_zr + v * kLanes, zr[v]);
                 _mm_store_pd(lanes->cycle_zi + v * kLanes, zi[v]);
             }
-            // Saved at 8, 24, 56, 120, ...: the distance back to the saved value keeps
-            // doubling, so a cycle of any period is eventually seen whole.
-            next_save = 2 * next_save + kChunk;
+            // Saved at 8, 24, 40, 56, 80, 120, ...: the stretch over which the saved value is
+            // looked for again grows by half each time, so a cycle of any period fits in one.
+            next_save = n + std::max<int64_t>(2 * kChunk, n / 2 / kChunk * kChunk);
         }
     }
 #pragma GCC unroll kVectors
@@ -406,8 +422,10 @@ static uint32_t run_lanes(Lanes* lanes, uint32_t live_bits, int32_t limit, bool 
 // mark inside, now counting.
 static void finish_block(const Lanes* lanes, uint32_t live_bits, bool any_escaped)
 {
-    alignas(16) int64_t result[kBlockLanes];
-    std::memcpy(result, lanes->settled, sizeof result);
+    __m128d count[kVectors];
+#pragma GCC unroll kVectors
+    for (int v = 0; v < kVectors; ++v)
+        count[v] = _mm_load_pd(reinterpret_cast<const double*>(lanes->settled + v * kLanes));
     if (any_escaped) {
         const __m128d four = _mm_set1_pd(4.0);
         __m128d zr[kVectors], zi[kVectors], r2[kVectors], i2[kVectors], inside[kVectors];
@@ -439,12 +457,24 @@ static void finish_block(const Lanes* lanes, uint32_t live_bits, bool any_escape
             if (_mm_movemask_pd(any) == 0) break;
         }
 #pragma GCC unroll kVectors
-        for (int v = 0; v < kVectors; ++v) {
-            double* const at = reinterpret_cast<double*>(result + v * kLanes);
-            _mm_store_pd(at, blend(_mm_load_pd(at), _mm_castsi128_pd(found[v]),
-                                   _mm_load_pd(lanes->escaped + v * kLanes)));
-        }
+        for (int v = 0; v < kVectors; ++v)
+            count[v] = blend(count[v], _mm_castsi128_pd(found[v]),
+                             _mm_load_pd(lanes->escaped + v * kLanes));
     }
+    if (lanes->row != nullptr) {
+        // A whole block of a row: the lanes handed on get their counts again when they finish.
+#pragma GCC unroll kVectors
+        for (int v = 0; v < kVectors; ++v) {
+            const __m128i packed =
+                _mm_shuffle_epi32(_mm_castpd_si128(count[v]), _MM_SHUFFLE(2, 0, 2, 0));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(lanes->row + v * kLanes), packed);
+        }
+        return;
+    }
+    alignas(16) int64_t result[kBlockLanes];
+#pragma GCC unroll kVectors
+    for (int v = 0; v < kVectors; ++v)
+        _mm_store_pd(reinterpret_cast<double*>(result + v * kLanes), count[v]);
     for (int i = 0; i < kBlockLanes; ++i)
         if (lanes->out[i] != nullptr && (live_bits >> i & 1) == 0)
             *lanes->out[i] = static_cast<int32_t>(result[i]);
