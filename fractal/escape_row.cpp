@@ -4,7 +4,7 @@
 
 static bool processor_has_avx2()
 {
-    // Runs from a static initialiser, possibly before the library's own feature probe.
+    // Runs from a static initialiser, possibly before the compiler runtime has probed the CPU.
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }

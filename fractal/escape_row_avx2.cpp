@@ -8,7 +8,7 @@
 // |c| < 1.9, an orbit that has reached |z| >= 2 gets further out every step (|z^2 + c| >= 4 - 1.9,
 // far beyond what rounding can take away) or overflows to infinity and NaN, so the chunk's end
 // still sees it, and so do the marks the chunk leaves every kMarkSpacing iterations. A lane seen
-// outside is rerun, counting, from the last mark it was inside at, once its block is done.
+// outside is rerun, counting, from the last mark it was inside at, when its block stops.
 // Blocks with a larger |c| test after every iteration.
 #include "fractal.h"
 
@@ -327,8 +327,8 @@ retire_at_limit(Lanes* lanes, uint32_t live_bits, int32_t n, int32_t limit, int3
 
 // Iterates the live lanes until each has escaped, come back to an earlier value or reached the
 // limit, or, with hand_on, until no more than kLeftovers are left. Whole chunks run untested in
-// between; with unchecked false every step is a chunk. Returns the bits of the lanes left; *n is
-// the iterations this block did, *any_escaped whether some lane escaped.
+// between; with unchecked false every step is a chunk. Returns the bits of the lanes left;
+// *n_done is the iterations this block did, *any_escaped whether some lane escaped.
 __attribute__((target("avx2"))) static uint32_t run_lanes(Lanes* lanes, uint32_t live_bits,
                                                           int32_t limit, bool unchecked,
                                                           bool hand_on, int32_t* n_done,
