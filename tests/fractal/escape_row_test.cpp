@@ -159,6 +159,28 @@ TEST(EscapeRow, PointsNearTheCardioidAndBulbBoundariesMatch)
     }
 }
 
+TEST(EscapeRow, PointsAroundTheShortcutsMarginMatch)
+{
+    // Multipliers of magnitude 0.999 and a little below are taken inside at once, those above it
+    // iterate to the limit: both must end where the plain loop does after a long run.
+    constexpr int kAngles = 24;
+    constexpr int32_t kLimit = 50000;
+    for (double radius : {0.99, 0.998, 0.99899, 0.999, 0.99901, 0.9995, 0.9999}) {
+        for (int shape = 0; shape < 2; ++shape) {
+            for (int a = 0; a < kAngles; ++a) {
+                const double angle = 2.0 * std::numbers::pi * (a + 0.25) / kAngles;
+                const std::complex<double> mu = std::polar(radius, angle);
+                const std::complex<double> c =
+                    shape == 0 ? mu / 2.0 - mu * mu / 4.0 : -1.0 + mu / 4.0;
+                const std::vector<double> re = {c.real() - 1e-12, c.real(), c.real() + 1e-12};
+                SCOPED_TRACE(testing::Message()
+                             << "radius " << radius << " shape " << shape << " angle " << angle);
+                ASSERT_EQ(expect_row_matches(re, c.imag(), false, 0.0, 0.0, kLimit), 0);
+            }
+        }
+    }
+}
+
 TEST(EscapeRow, PointsDeepInsideTheShortcutNeverEscape)
 {
     // The shortcut's verdict checked over a long run: well inside, the plain loop agrees.
