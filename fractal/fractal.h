@@ -46,8 +46,26 @@ inline double plane_coordinate(double lo, double hi, int i, int n)
 
 // Escape counts of one image row: re[0..width) are the pixels' real parts, im their shared
 // imaginary part. Mandelbrot: z0 = 0, c = point. Julia: z0 = point, c = (c_re, c_im).
+// Every count equals escape_count's. Runs the AVX2 kernel when the processor has AVX2 (decided
+// once at start-up), the SSE2 kernel otherwise.
 void escape_row(int32_t* counts, const double* re, int width, double im, bool julia, double c_re,
                 double c_im, int32_t max_iterations);
+
+// The same row through escape_count, pixel by pixel: the yardstick of tests and benchmark.
+void escape_row_plain(int32_t* counts, const double* re, int width, double im, bool julia,
+                      double c_re, double c_im, int32_t max_iterations);
+
+// escape_row_avx2.cpp
+
+// The AVX2 kernel behind escape_row; only for processors with AVX2.
+void escape_row_avx2(int32_t* counts, const double* re, int width, double im, bool julia,
+                     double c_re, double c_im, int32_t max_iterations);
+
+// escape_row_sse2.cpp
+
+// The SSE2 kernel behind escape_row, for processors without AVX2 (SSE2 is part of x86-64).
+void escape_row_sse2(int32_t* counts, const double* re, int width, double im, bool julia,
+                     double c_re, double c_im, int32_t max_iterations);
 
 // render_view.cpp
 

@@ -1,0 +1,133 @@
+// Times the escape-time kernels against the plain loop on the pictures the program draws and
+// prints median times and speed-ups in one table. Usage: escape_row_bench [runs], default 5.
+// Every kernel's counts are also compared with the plain loop's.
+#include "fractal/fractal.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+enum Kernel { kPlain, kAvx2, kSse2, kKernelCount };
+
+struct View {
+    double x_min, x_max, y_min, y_max;
+    int width, height;
+};
+
+struct Picture {
+    const char* name;
+    std::vector<View> views;
+    int32_t limit;
+    bool julia;
+    double c_re, c_im;
+};
+
+// The demo's 44 zoom frames, each rectangle as the preload renderer sets it.
+std::vector<View> preload_frames()
+{
+    constexpr double kCentreRe = -1.6275794501492922;
+    constexpr double kCentreIm = -0.0216630454161035;
+    constexpr int kFrames = 44;
+    std::vector<View> frames;
+    for (int i = 0; i < kFrames; ++i) {
+        const double s = std::pow(0.75, i + 64);
+        const double width = 4.0 * s, height = 3.0 * s;
+        frames.push_back({kCentreRe - width * 0.5, kCentreRe + width * 0.5,
+                          kCentreIm - height * 0.5, kCentreIm + height * 0.5, 320, 240});
+    }
+    return frames;
+}
+
+// Renders the picture's counts row by row, the way the renderers do; returns milliseconds.
+double time_kernel(Kernel kernel, const Picture& picture, std::vector<int32_t>& counts)
+{
+    const auto start = std::chrono::steady_clock::now();
+    size_t at = 0;
+    for (const View& v : picture.views) {
+        std::vector<double> re(v.width);
+        for (int x = 0; x < v.width; ++x) re[x] = plane_coordinate(v.x_min, v.x_max, x, v.width);
+        for (int y = 0; y < v.height; ++y) {
+            const double im = plane_coordinate(v.y_min, v.y_max, y, v.height);
+            int32_t* row = counts.data() + at;
+            const bool j = picture.julia;
+            const double cr = picture.c_re, ci = picture.c_im;
+            if (kernel == kPlain)
+                escape_row_plain(row, re.data(), v.width, im, j, cr, ci, picture.limit);
+            else if (kernel == kAvx2)
+                escape_row_avx2(row, re.data(), v.width, im, j, cr, ci, picture.limit);
+            else
+                escape_row_sse2(row, re.data(), v.width, im, j, cr, ci, picture.limit);
+            at += v.width;
+        }
+    }
+    const auto stop = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(stop - start).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t mid = v.size() / 2;
+    return v.size() % 2 ? v[mid] : 0.5 * (v[mid - 1] + v[mid]);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    __builtin_cpu_init();
+    const bool have_avx2 = __builtin_cpu_supports("avx2");
+
+    const View screen{-2.5, 1.5, -1.5, 1.5, 640, 480};
+    const View julia_screen{-2.0, 2.0, -1.5, 1.5, 640, 480};
+    // 1e-5 wide, deep in the seahorse valley: long escapes beside small islands of the set.
+    const View seahorse{
+        -0.743648887037151, -0.743638887037151, 0.131822154205330, 0.131829654205330, 640, 480};
+    const std::vector<Picture> pictures = {
+        {"44 preload frames, 320x240", preload_frames(), 1000, false, 0.0, 0.0},
+        {"default view, 640x480", {screen}, 1000, false, 0.0, 0.0},
+        {"default view, 640x480", {screen}, 5000, false, 0.0, 0.0},
+        {"Julia (-0.12, 0.75), 640x480", {julia_screen}, 1000, true, -0.12, 0.75},
+        {"Julia (-0.75, 0.1), 640x480", {julia_screen}, 1000, true, -0.75, 0.1},
+        {"seahorse valley, 640x480", {seahorse}, 5000, false, 0.0, 0.0},
+    };
+
+    std::printf("Median of %d runs in milliseconds; speed-up = plain / kernel.%s\n\n", runs,
+                have_avx2 ? "" : " No AVX2 here.");
+    std::printf("%-30s %6s %9s %8s %8s %8s %8s\n", "picture", "limit", "plain", "AVX2", "SSE2",
+                "AVX2 x", "SSE2 x");
+    for (const Picture& picture : pictures) {
+        size_t pixels = 0;
+        for (const View& v : picture.views) pixels += static_cast<size_t>(v.width) * v.height;
+        std::vector<int32_t> expected(pixels), counts(pixels);
+        std::vector<double> times[kKernelCount];
+        int wrong = 0;
+        // The kernels take turns, so a slow spell on a shared machine hits them all alike.
+        for (int r = 0; r < runs; ++r) {
+            times[kPlain].push_back(time_kernel(kPlain, picture, expected));
+            for (Kernel kernel : {kAvx2, kSse2}) {
+                if (kernel == kAvx2 && !have_avx2) continue;
+                times[kernel].push_back(time_kernel(kernel, picture, counts));
+                if (counts != expected) ++wrong;
+            }
+        }
+        const double plain = median(times[kPlain]);
+        const double sse2 = median(times[kSse2]);
+        if (have_avx2) {
+            const double avx2 = median(times[kAvx2]);
+            std::printf("%-30s %6d %9.1f %8.1f %8.1f %8.1f %8.1f\n", picture.name, picture.limit,
+                        plain, avx2, sse2, plain / avx2, plain / sse2);
+        } else {
+            std::printf("%-30s %6d %9.1f %8s %8.1f %8s %8.1f\n", picture.name, picture.limit, plain,
+                        "-", sse2, "-", plain / sse2);
+        }
+        if (wrong != 0) std::printf("  %d kernel runs gave counts that differ from plain\n", wrong);
+    }
+    return 0;
+}

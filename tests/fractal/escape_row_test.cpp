@@ -1,0 +1,281 @@
+// The vector escape-time kernels and the dispatching escape_row, count for count against the
+// plain escape_count.
+#include "fractal/fractal.h"
+#include "reference.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+enum Kernel { kAvx2, kSse2, kEscapeRow };
+const char* const kKernelNames[] = {"escape_row_avx2", "escape_row_sse2", "escape_row"};
+
+bool have_avx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+void run_kernel(Kernel kernel, int32_t* counts, const std::vector<double>& re, double im,
+                bool julia, double c_re, double c_im, int32_t limit)
+{
+    const int width = static_cast<int>(re.size());
+    if (kernel == kAvx2)
+        escape_row_avx2(counts, re.data(), width, im, julia, c_re, c_im, limit);
+    else if (kernel == kSse2)
+        escape_row_sse2(counts, re.data(), width, im, julia, c_re, c_im, limit);
+    else
+        escape_row(counts, re.data(), width, im, julia, c_re, c_im, limit);
+}
+
+// Runs every kernel the processor has on one row and compares each count with escape_count's.
+// Returns the number of mismatches; the first few are reported in full.
+int expect_row_matches(const std::vector<double>& re, double im, bool julia, double c_re,
+                       double c_im, int32_t limit)
+{
+    const size_t width = re.size();
+    std::vector<int32_t> expected(width);
+    for (size_t x = 0; x < width; ++x)
+        expected[x] = julia ? escape_count(re[x], im, c_re, c_im, limit)
+                            : escape_count(0.0, 0.0, re[x], im, limit);
+    int mismatches = 0;
+    for (Kernel kernel : {kAvx2, kSse2, kEscapeRow}) {
+        if (kernel == kAvx2 && !have_avx2()) continue;
+        // Poisoned first, so a count the kernel never writes shows up.
+        std::vector<int32_t> counts(width, -7);
+        run_kernel(kernel, counts.data(), re, im, julia, c_re, c_im, limit);
+        for (size_t x = 0; x < width; ++x) {
+            if (counts[x] == expected[x]) continue;
+            if (++mismatches <= 5)
+                ADD_FAILURE() << kKernelNames[kernel] << ": pixel " << x << " of " << width
+                              << " at (" << re[x] << ", " << im << ")" << (julia ? " Julia" : "")
+                              << " limit " << limit << " gave " << counts[x] << ", escape_count "
+                              << expected[x];
+        }
+    }
+    return mismatches;
+}
+
+// Every row of a w x h picture of the view, mapped as the renderers map pixels.
+void expect_view_matches(double x_min, double x_max, double y_min, double y_max, int w, int h,
+                         bool julia, double c_re, double c_im, int32_t limit)
+{
+    std::vector<double> re(w);
+    for (int x = 0; x < w; ++x) re[x] = plane_coordinate(x_min, x_max, x, w);
+    int mismatches = 0;
+    for (int y = 0; y < h && mismatches == 0; ++y)
+        mismatches +=
+            expect_row_matches(re, plane_coordinate(y_min, y_max, y, h), julia, c_re, c_im, limit);
+    EXPECT_EQ(mismatches, 0);
+}
+
+// Zoom step i of the demo, as the preload renderer sets its view.
+void expect_preload_frame_matches(int step)
+{
+    constexpr double kCentreRe = -1.6275794501492922;
+    constexpr double kCentreIm = -0.0216630454161035;
+    const double s = std::pow(0.75, step + 64);
+    const double width = 4.0 * s, height = 3.0 * s;
+    expect_view_matches(kCentreRe - width * 0.5, kCentreRe + width * 0.5, kCentreIm - height * 0.5,
+                        kCentreIm + height * 0.5, 320, 240, false, 0.0, 0.0, 1000);
+}
+
+TEST(EscapeRow, PreloadFramesMatchThePlainLoop)
+{
+    for (int step : {0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 43}) {
+        SCOPED_TRACE(step);
+        expect_preload_frame_matches(step);
+    }
+}
+
+TEST(EscapeRow, DefaultViewMatchesAtEveryLimit)
+{
+    for (int32_t limit : {1000, 2000, 5000}) {
+        SCOPED_TRACE(limit);
+        expect_view_matches(-2.5, 1.5, -1.5, 1.5, 640, 480, false, 0.0, 0.0, limit);
+    }
+}
+
+TEST(EscapeRow, JuliaViewWithALargeInteriorMatches)
+{
+    expect_view_matches(-2.0, 2.0, -1.5, 1.5, 640, 480, true, -0.12, 0.75, 1000);
+}
+
+TEST(EscapeRow, JuliaViewWithoutInteriorMatches)
+{
+    expect_view_matches(-2.0, 2.0, -1.5, 1.5, 640, 480, true, -0.75, 0.1, 1000);
+}
+
+TEST(EscapeRow, DeepBoundaryViewMatches)
+{
+    // Long escapes next to small islands of the set: many lanes are handed on between blocks.
+    expect_view_matches(-0.743648887037151, -0.743638887037151, 0.131822154205330,
+                        0.131829654205330, 160, 120, false, 0.0, 0.0, 5000);
+}
+
+TEST(EscapeRow, RowsOfAnyWidthMatch)
+{
+    // Widths around the vector sizes (2 and 4 lanes) and block sizes (10 and 20 lanes).
+    for (int width : {1, 2, 3, 4, 5, 7, 9, 10, 11, 13, 19, 20, 21, 33, 39, 40, 41, 57, 63, 100}) {
+        SCOPED_TRACE(width);
+        std::vector<double> re(width);
+        for (int x = 0; x < width; ++x) re[x] = plane_coordinate(-0.7454, -0.7446, x, width);
+        EXPECT_EQ(expect_row_matches(re, 0.1130, false, 0.0, 0.0, 3000), 0);
+        for (int x = 0; x < width; ++x) re[x] = plane_coordinate(-2.0, 2.0, x, width);
+        EXPECT_EQ(expect_row_matches(re, 0.3, true, -0.12, 0.75, 1000), 0);
+        EXPECT_EQ(expect_row_matches(re, 0.0, false, 0.0, 0.0, 1000), 0);
+    }
+}
+
+TEST(EscapeRow, PointsNearTheCardioidAndBulbBoundariesMatch)
+{
+    // Each row crosses a boundary point b horizontally at b +- d, d from 1e-16 to 1e-4: inside
+    // and outside, some inside by far less than the shortcut's margin and some by more.
+    constexpr int kAngles = 48;
+    constexpr int32_t kLimit = 20000;
+    const double offsets[] = {0.0,   1e-16, 3e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11,
+                              1e-10, 1e-9,  1e-8,  1e-7,  1e-6,  3e-6,  1e-5,  1e-4};
+    for (int shape = 0; shape < 2; ++shape) {
+        for (int a = 0; a < kAngles; ++a) {
+            const double angle = 2.0 * std::numbers::pi * (a + 0.5) / kAngles;
+            const std::complex<long double> mu = std::polar(1.0L, static_cast<long double>(angle));
+            // The main cardioid is c = mu/2 - mu^2/4 and the bulb c = -1 + mu/4, |mu| = 1.
+            const std::complex<long double> b =
+                shape == 0 ? mu / 2.0L - mu * mu / 4.0L : -1.0L + mu / 4.0L;
+            std::vector<double> re;
+            for (double d : offsets) {
+                re.push_back(static_cast<double>(b.real() - d));
+                re.push_back(static_cast<double>(b.real() + d));
+            }
+            SCOPED_TRACE(testing::Message() << "shape " << shape << " angle " << angle);
+            ASSERT_EQ(
+                expect_row_matches(re, static_cast<double>(b.imag()), false, 0.0, 0.0, kLimit), 0);
+        }
+    }
+}
+
+TEST(EscapeRow, PointsAroundTheShortcutsMarginMatch)
+{
+    // Multipliers of magnitude 0.999 and a little below are taken inside at once, those above it
+    // iterate to the limit: both must end where the plain loop does after a long run.
+    constexpr int kAngles = 24;
+    constexpr int32_t kLimit = 50000;
+    for (double radius : {0.99, 0.998, 0.99899, 0.999, 0.99901, 0.9995, 0.9999}) {
+        for (int shape = 0; shape < 2; ++shape) {
+            for (int a = 0; a < kAngles; ++a) {
+                const double angle = 2.0 * std::numbers::pi * (a + 0.25) / kAngles;
+                const std::complex<double> mu = std::polar(radius, angle);
+                const std::complex<double> c =
+                    shape == 0 ? mu / 2.0 - mu * mu / 4.0 : -1.0 + mu / 4.0;
+                const std::vector<double> re = {c.real() - 1e-12, c.real(), c.real() + 1e-12};
+                SCOPED_TRACE(testing::Message()
+                             << "radius " << radius << " shape " << shape << " angle " << angle);
+                ASSERT_EQ(expect_row_matches(re, c.imag(), false, 0.0, 0.0, kLimit), 0);
+            }
+        }
+    }
+}
+
+TEST(EscapeRow, PointsDeepInsideTheShortcutNeverEscape)
+{
+    // The shortcut's verdict checked over a long run: well inside, the plain loop agrees.
+    std::vector<double> re;
+    for (int x = 0; x < 40; ++x) re.push_back(-0.74 + 0.02 * x);
+    EXPECT_EQ(expect_row_matches(re, 0.05, false, 0.0, 0.0, 100000), 0);
+}
+
+TEST(EscapeRow, AnEscapeOnTheLastAllowedIterationCountsAsInside)
+{
+    // For each limit, rows holding pixels that escape on exactly that iteration: they must come
+    // out at the limit, as inside, and one below the limit once it is raised by one. Small counts
+    // are found in the default view, large ones on the seahorse valley.
+    constexpr int kRowsPerLimit = 8;
+    for (int32_t limit : {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 23, 31, 33, 64, 100, 257, 999}) {
+        SCOPED_TRACE(limit);
+        const bool small = limit < 64;
+        std::vector<double> re(640);
+        for (int x = 0; x < 640; ++x)
+            re[x] = small ? plane_coordinate(-2.5, 1.5, x, 640)
+                          : plane_coordinate(-0.7454, -0.7446, x, 640);
+        int found = 0;
+        for (int y = 0; y < 480 && found < kRowsPerLimit; ++y) {
+            const double im = small ? plane_coordinate(-1.5, 1.5, y, 480)
+                                    : plane_coordinate(0.1127, 0.1133, y, 480);
+            bool row_has_one = false;
+            for (double px : re)
+                if (ref_count(0.0, 0.0, px, im, limit + 1) == limit) row_has_one = true;
+            if (!row_has_one) continue;
+            ++found;
+            ASSERT_EQ(expect_row_matches(re, im, false, 0.0, 0.0, limit), 0);
+            ASSERT_EQ(expect_row_matches(re, im, false, 0.0, 0.0, limit + 1), 0);
+        }
+        EXPECT_GT(found, 0) << "no pixel escapes on iteration " << limit;
+    }
+}
+
+TEST(EscapeRow, JuliaStartPointsOutsideRadiusTwoHaveCountZero)
+{
+    std::vector<double> re;
+    for (int x = -60; x <= 60; ++x) re.push_back(x * 0.05);
+    // |z0| = 2 exactly on the real axis: not below 4, so count 0.
+    for (double im : {0.0, 0.5, 1.2, 1.6, 1.9999999999999998, 2.0, 2.5}) {
+        SCOPED_TRACE(im);
+        EXPECT_EQ(expect_row_matches(re, im, true, -0.12, 0.75, 1000), 0);
+    }
+    std::vector<int32_t> counts(re.size());
+    escape_row(counts.data(), re.data(), static_cast<int>(re.size()), 0.0, true, -0.12, 0.75, 1000);
+    EXPECT_EQ(counts[0], 0);  // (-3, 0)
+    EXPECT_EQ(counts[20], 0); // (-2, 0): |z|^2 = 4 is not below 4
+    EXPECT_GT(counts[21], 0); // (-1.95, 0)
+}
+
+TEST(EscapeRow, ConstantsBeyondRadiusOnePointNineAreTestedEveryStep)
+{
+    // Past |c| = 1.9 an escaped orbit may come back inside, so no step goes untested.
+    std::vector<double> re;
+    for (int x = 0; x < 45; ++x) re.push_back(-2.2 + 0.1 * x);
+    const double constants[][2] = {{-1.95, 0.05}, {-1.9, 0.05}, {0.0, 1.95}, {-2.2, 0.0},
+                                   {-3.0, 0.5},   {0.0, -2.5},  {-4.0, 0.0}, {1.0, 0.05}};
+    for (const auto& c : constants) {
+        SCOPED_TRACE(testing::Message() << c[0] << ", " << c[1]);
+        for (int y = -20; y <= 20; ++y) {
+            std::vector<double> dense;
+            for (int x = -100; x <= 100; ++x) dense.push_back(x * 0.02);
+            ASSERT_EQ(expect_row_matches(dense, y * 0.1, true, c[0], c[1], 1000), 0);
+        }
+    }
+    // The antenna of the Mandelbrot set, near c = -2.
+    std::vector<double> antenna;
+    for (int x = 0; x < 33; ++x) antenna.push_back(-2.0 + 0.004 * x);
+    for (double im : {0.0, 1e-9, 1e-3}) {
+        SCOPED_TRACE(im);
+        EXPECT_EQ(expect_row_matches(antenna, im, false, 0.0, 0.0, 2000), 0);
+    }
+}
+
+TEST(EscapeRow, LimitsOfZeroAndBelowGiveZeroEverywhere)
+{
+    std::vector<double> re;
+    for (int x = 0; x < 25; ++x) re.push_back(-2.5 + 0.2 * x);
+    for (int32_t limit : {0, -1, -1000}) {
+        SCOPED_TRACE(limit);
+        EXPECT_EQ(expect_row_matches(re, 0.0, false, 0.0, 0.0, limit), 0);
+        EXPECT_EQ(expect_row_matches(re, 0.0, true, -0.12, 0.75, limit), 0);
+    }
+}
+
+TEST(EscapeRow, OriginAndJuliaOfZeroNeverEscape)
+{
+    // Fixed points and exact cycles from the first iteration on.
+    std::vector<double> re = {0.0, -1.0, -0.0, 0.5, -0.5, 0.25};
+    EXPECT_EQ(expect_row_matches(re, 0.0, false, 0.0, 0.0, 5000), 0);
+    EXPECT_EQ(expect_row_matches(re, 0.0, true, 0.0, 0.0, 5000), 0);
+    EXPECT_EQ(expect_row_matches(re, 0.5, true, 0.0, 0.0, 5000), 0);
+}
+
+} // namespace
