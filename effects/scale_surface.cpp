@@ -4,6 +4,7 @@
 #include "../app/app.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 SDL_Surface* scale_surface(SDL_Surface* source, int new_width, int new_height, bool release_source)
@@ -26,11 +27,18 @@ SDL_Surface* scale_surface(SDL_Surface* source, int new_width, int new_height, b
 
         lock_if_needed(source);
         lock_if_needed(scaled);
+        int previous_source_y = -1;
         for (int y = 0; y < new_height; ++y) {
-            const Uint32* from =
-                surface_row(source, static_cast<int>(int64_t{source->h} * y / new_height));
+            const int source_y = static_cast<int>(int64_t{source->h} * y / new_height);
             Uint32* to = surface_row(scaled, y);
+            // Enlarging repeats source rows: the row just made is copied whole.
+            if (source_y == previous_source_y) {
+                std::memcpy(to, surface_row(scaled, y - 1), sizeof(Uint32) * new_width);
+                continue;
+            }
+            const Uint32* from = surface_row(source, source_y);
             for (int x = 0; x < new_width; ++x) to[x] = from[source_x[x]];
+            previous_source_y = source_y;
         }
         unlock_if_needed(scaled);
         unlock_if_needed(source);

@@ -26,7 +26,13 @@ SDL_Surface* render_preload_frame(double centre_re, double centre_im, double wid
     const int32_t limit = view.max_iterations;
 
     // With an alpha mask, black maps to opaque black: the frames blit over the screen as copies.
-    const std::vector<Uint32> colours = colour_table(limit, frame->format);
+    // Every frame has the same pixel layout, so the colours only change with the limit.
+    static std::vector<Uint32> colours;
+    static int32_t colours_limit = -1;
+    if (colours_limit != limit) {
+        colours = colour_table(limit, frame->format);
+        colours_limit = limit;
+    }
 
     double re[kWidth];
     for (int x = 0; x < kWidth; ++x) re[x] = plane_coordinate(view.x_min, view.x_max, x, kWidth);
