@@ -12,10 +12,10 @@
 // One instance, written once by start_up() right after the video mode is set and only read
 // afterwards. The wipe and the starfield address the screen through pixels and pitch_px.
 struct Display {
-    SDL_Surface* screen;   // 640x480x32 full-screen surface from SDL_SetVideoMode
-    Uint32* pixels;        // screen->pixels, taken once after the mode is set
-    int32_t pitch_px;      // screen row length in pixels (pitch / bytes per pixel)
-    SDL_Surface* sheet;    // "gfx.bmp", colour-keyed on black
+    SDL_Surface* screen; // 640x480x32 full-screen surface from SDL_SetVideoMode
+    Uint32* pixels;      // screen->pixels, taken once after the mode is set
+    int32_t pitch_px;    // screen row length in pixels (pitch / bytes per pixel)
+    SDL_Surface* sheet;  // "gfx.bmp", colour-keyed on black
 };
 extern Display display;
 
@@ -23,7 +23,8 @@ extern Display display;
 // are found through pitch / bytes per pixel, never through the width.
 inline Uint32* surface_row(SDL_Surface* surface, int y)
 {
-    return static_cast<Uint32*>(surface->pixels) + y * (surface->pitch / surface->format->BytesPerPixel);
+    return static_cast<Uint32*>(surface->pixels) +
+           y * (surface->pitch / surface->format->BytesPerPixel);
 }
 
 // The locking rule: lock only when SDL_MUSTLOCK asks for it, and unlock the same way.
@@ -40,8 +41,8 @@ inline void unlock_if_needed(SDL_Surface* surface)
 
 // What start_up hands to the demo sequence, kept for the rest of the run.
 struct StartUpResult {
-    Mix_Music* music;  // none when the audio device or "sfx.xm" failed: the demo then runs silent
-    Uint32 black;      // screen-format black and white
+    Mix_Music* music; // none when the audio device or "sfx.xm" failed: the demo then runs silent
+    Uint32 black;     // screen-format black and white
     Uint32 white;
 };
 

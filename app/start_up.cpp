@@ -37,7 +37,8 @@ StartUpResult start_up()
 
     display.screen = SDL_SetVideoMode(kWidth, kHeight, kDepth, SDL_FULLSCREEN);
     if (display.screen == nullptr) fatal("cannot set the 640x480x32 full-screen video mode");
-    if (display.screen->format->BytesPerPixel != 4) fatal("the video mode is not 32 bits per pixel");
+    if (display.screen->format->BytesPerPixel != 4)
+        fatal("the video mode is not 32 bits per pixel");
     display.pixels = static_cast<Uint32*>(display.screen->pixels);
     display.pitch_px = display.screen->pitch / display.screen->format->BytesPerPixel;
 
@@ -49,7 +50,8 @@ StartUpResult start_up()
     constexpr int kSheetMinWidth = 320; // the logo strip ends at x 320, y 384
     constexpr int kSheetMinHeight = 384;
     if (display.sheet->w < kSheetMinWidth || display.sheet->h < kSheetMinHeight) {
-        SDL_SetError("it is %dx%d, it must be at least 320x384", display.sheet->w, display.sheet->h);
+        SDL_SetError("it is %dx%d, it must be at least 320x384", display.sheet->w,
+                     display.sheet->h);
         fatal("the sprite sheet \"gfx.bmp\" is too small");
     }
     SDL_SetColorKey(display.sheet, SDL_SRCCOLORKEY, SDL_MapRGB(display.sheet->format, 0, 0, 0));

@@ -42,9 +42,7 @@ static void handle_key(SDLKey key, bool& quit)
 {
     constexpr int kIterationStep = 1000;
     switch (key) {
-    case SDLK_ESCAPE:
-        quit = true;
-        break;
+    case SDLK_ESCAPE: quit = true; break;
     case SDLK_KP_MINUS:
         zoom_out_about_centre();
         render_view();
@@ -53,15 +51,12 @@ static void handle_key(SDLKey key, bool& quit)
         set_default_view(); // the mode and the Julia constant stay
         render_view();
         break;
-    case SDLK_p:
-        save_screenshot();
-        break;
+    case SDLK_p: save_screenshot(); break;
     case SDLK_i:
         fractal_state.max_iterations += kIterationStep;
         render_view();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -99,7 +94,8 @@ void run_explorer()
         // events behind an Escape still count before the explorer returns.
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_KEYDOWN) handle_key(event.key.keysym.sym, quit);
+            if (event.type == SDL_KEYDOWN)
+                handle_key(event.key.keysym.sym, quit);
             else if (event.type == SDL_MOUSEBUTTONDOWN)
                 handle_click(event.button.button, event.button.x, event.button.y);
             else if (event.type == SDL_QUIT)

@@ -24,8 +24,8 @@ int32_t escape_count(double zr, double zi, double cr, double ci, int32_t max_ite
 
 Uint32 escape_colour(int32_t n, int32_t max_iterations, const SDL_PixelFormat* format)
 {
-    constexpr double kPi = 3.14159;                  // five decimals, not full-precision pi
-    constexpr double kQuarterTurn = 1.570795;        // 3.14159 / 2, written out
+    constexpr double kPi = 3.14159;                   // five decimals, not full-precision pi
+    constexpr double kQuarterTurn = 1.570795;         // 3.14159 / 2, written out
     constexpr double kSixthTurn = 1.0471966666666666; // 3.14159 / 3, written out
     constexpr double kCountsPerWave = 100.0;
 
@@ -41,7 +41,8 @@ Uint32 escape_colour(int32_t n, int32_t max_iterations, const SDL_PixelFormat* f
 std::vector<Uint32> colour_table(int32_t max_iterations, const SDL_PixelFormat* format)
 {
     std::vector<Uint32> colours(static_cast<size_t>(max_iterations) + 1);
-    for (int32_t n = 0; n < max_iterations; ++n) colours[n] = escape_colour(n, max_iterations, format);
+    for (int32_t n = 0; n < max_iterations; ++n)
+        colours[n] = escape_colour(n, max_iterations, format);
     colours[max_iterations] = SDL_MapRGB(format, 0, 0, 0);
     return colours;
 }

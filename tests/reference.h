@@ -30,7 +30,8 @@ inline RefRgb ref_colour(int n, int limit)
     const double t = ((n / 100.0) * 2.0) * 3.14159;
     const int v = static_cast<int>(std::trunc((static_cast<double>(n) / limit) * 255.0));
     const int r = static_cast<int>(std::trunc((std::cos(t + 1.570795) + 1.0) * 127.0));
-    const int g = v / 2 + static_cast<int>(std::trunc((std::cos(t + 1.0471966666666666) + 1.0) * 127.0)) / 2;
+    const int g =
+        v / 2 + static_cast<int>(std::trunc((std::cos(t + 1.0471966666666666) + 1.0) * 127.0)) / 2;
     const int b = static_cast<int>(std::trunc((std::sin(t) + 1.0) * 127.0));
     return {r, g, b};
 }

@@ -21,7 +21,8 @@ inline const std::filesystem::path& scratch_dir()
 {
     static std::filesystem::path dir;
     if (dir.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cardioid-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "cardioid-test-XXXXXX").string();
         dir = mkdtemp(pattern.data());
         owner = getpid();
         // A death test's child exits through here too; only the process that made it cleans up.

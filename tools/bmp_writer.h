@@ -12,7 +12,8 @@ struct Rgb {
 };
 
 // Writes width x height pixels (row 0 at the top) as a bottom-up 24-bit BMP. False on failure.
-inline bool write_bmp24(const std::string& path, int width, int height, const std::vector<Rgb>& pixels)
+inline bool write_bmp24(const std::string& path, int width, int height,
+                        const std::vector<Rgb>& pixels)
 {
     const uint32_t row_bytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
     const uint32_t image_bytes = row_bytes * static_cast<uint32_t>(height);

@@ -83,8 +83,7 @@ static bool cell_on(const char* const* rows, int row_count, int column, int row)
 // A filled cell loses the triangle at a corner where both sides and the diagonal are empty.
 static bool chamfered(const char* const* rows, int row_count, int column, int row, int dx, int dy)
 {
-    return cell_on(rows, row_count, column, row) &&
-           !cell_on(rows, row_count, column + dx, row) &&
+    return cell_on(rows, row_count, column, row) && !cell_on(rows, row_count, column + dx, row) &&
            !cell_on(rows, row_count, column, row + dy) &&
            !cell_on(rows, row_count, column + dx, row + dy);
 }
@@ -233,9 +232,8 @@ static void draw_title(std::vector<Rgb>& sheet)
     constexpr Rgb kRim = {8, 8, 16};
     constexpr Rgb kShadow = {20, 10, 36};
     constexpr GradientStop kFace[] = {
-        {0, {255, 255, 255}},  {30, {120, 205, 255}}, {36, {40, 80, 190}},
-        {37, {30, 20, 80}},    {39, {255, 245, 250}}, {46, {255, 150, 220}},
-        {62, {220, 60, 170}},  {74, {255, 210, 120}},
+        {0, {255, 255, 255}},  {30, {120, 205, 255}}, {36, {40, 80, 190}},  {37, {30, 20, 80}},
+        {39, {255, 245, 250}}, {46, {255, 150, 220}}, {62, {220, 60, 170}}, {74, {255, 210, 120}},
     };
     constexpr GradientStop kSide[] = {{1, {120, 60, 190}}, {kExtrusion, {45, 15, 90}}};
 
@@ -293,7 +291,7 @@ static void draw_label(std::vector<Rgb>& sheet)
     constexpr int kShadowOffset = 2;
     constexpr std::string_view kWord = "LOADING";
     constexpr GradientStop kFace[] = {
-        {0, {255, 255, 255}}, {10, {130, 215, 255}}, {11, {60, 110, 220}},
+        {0, {255, 255, 255}},  {10, {130, 215, 255}}, {11, {60, 110, 220}},
         {12, {255, 220, 245}}, {23, {230, 70, 180}},
     };
     constexpr Rgb kShadow = {40, 30, 110};

@@ -87,8 +87,7 @@ static void tune_to_rate(XmInstrument& instrument, double rate)
 static std::vector<int16_t> to_frames(const std::vector<double>& signal)
 {
     double peak = 0;
-    for (const double s : signal)
-        peak = std::fmax(peak, std::fabs(s));
+    for (const double s : signal) peak = std::fmax(peak, std::fabs(s));
     constexpr double kPeak = 32000;
     std::vector<int16_t> frames;
     for (const double s : signal)
@@ -100,8 +99,7 @@ static std::vector<int16_t> to_frames(const std::vector<double>& signal)
 static void fade_ends(std::vector<double>& signal, int fade_in, int fade_out)
 {
     const int n = static_cast<int>(signal.size());
-    for (int i = 0; i < fade_in && i < n; ++i)
-        signal[i] *= static_cast<double>(i) / fade_in;
+    for (int i = 0; i < fade_in && i < n; ++i) signal[i] *= static_cast<double>(i) / fade_in;
     for (int i = 0; i < fade_out && i < n; ++i)
         signal[n - 1 - i] *= static_cast<double>(i) / fade_out;
 }
@@ -330,8 +328,7 @@ static XmInstrument make_pad(const char* name, const int (&cycles)[4])
                 const double amplitude = 1.0 / (k * (1 + 0.15 * k * k));
                 const double phase = 0.37 * tone + 0.21 * k + 0.5 * detune; // spread the peaks
                 const double step = kTwoPi * k * (tone + detune) / kLoop;
-                for (int i = 0; i < kLoop; ++i)
-                    loop[i] += amplitude * sine(step * i + phase);
+                for (int i = 0; i < kLoop; ++i) loop[i] += amplitude * sine(step * i + phase);
             }
     XmInstrument pad = looped(name, loop, kPeriod, 128);
     pad.volume_envelope = {{0, 12}, {6, 52}, {14, 64}, {40, 54}};

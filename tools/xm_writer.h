@@ -71,8 +71,7 @@ inline void xm_put32(std::vector<uint8_t>& out, uint32_t v)
 
 inline void xm_put_text(std::vector<uint8_t>& out, const std::string& text, size_t size)
 {
-    for (size_t i = 0; i < size; ++i)
-        xm_put8(out, i < text.size() ? text[i] : 0);
+    for (size_t i = 0; i < size; ++i) xm_put8(out, i < text.size() ? text[i] : 0);
 }
 
 inline void xm_put_pattern(std::vector<uint8_t>& out, const XmPattern& pattern)
@@ -108,8 +107,7 @@ inline void xm_put_instrument(std::vector<uint8_t>& out, const XmInstrument& ins
     xm_put8(out, 0);  // type
     xm_put16(out, 1); // one sample
     xm_put32(out, kSampleHeaderBytes);
-    for (int note = 0; note < 96; ++note)
-        xm_put8(out, 0); // every note plays sample 0
+    for (int note = 0; note < 96; ++note) xm_put8(out, 0); // every note plays sample 0
     for (size_t i = 0; i < kEnvelopePoints; ++i) {
         const bool used = i < instrument.volume_envelope.size();
         xm_put16(out, used ? instrument.volume_envelope[i].tick : 0);
@@ -136,8 +134,7 @@ inline void xm_put_instrument(std::vector<uint8_t>& out, const XmInstrument& ins
     xm_put8(out, instrument.vibrato_depth);
     xm_put8(out, instrument.vibrato_rate);
     xm_put16(out, instrument.fadeout);
-    for (int i = 0; i < 22; ++i)
-        xm_put8(out, 0); // reserved
+    for (int i = 0; i < 22; ++i) xm_put8(out, 0); // reserved
 
     // 16-bit lengths and loop points are in bytes.
     const uint32_t frames = static_cast<uint32_t>(instrument.frames.size());
@@ -180,12 +177,9 @@ inline std::vector<uint8_t> xm_bytes(const XmModule& module)
     xm_put16(out, 1); // linear frequency table
     xm_put16(out, static_cast<uint32_t>(module.speed));
     xm_put16(out, static_cast<uint32_t>(module.bpm));
-    for (size_t i = 0; i < 256; ++i)
-        xm_put8(out, i < module.orders.size() ? module.orders[i] : 0);
-    for (const XmPattern& pattern : module.patterns)
-        xm_put_pattern(out, pattern);
-    for (const XmInstrument& instrument : module.instruments)
-        xm_put_instrument(out, instrument);
+    for (size_t i = 0; i < 256; ++i) xm_put8(out, i < module.orders.size() ? module.orders[i] : 0);
+    for (const XmPattern& pattern : module.patterns) xm_put_pattern(out, pattern);
+    for (const XmInstrument& instrument : module.instruments) xm_put_instrument(out, instrument);
     return out;
 }
 

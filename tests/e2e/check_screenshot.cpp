@@ -12,7 +12,8 @@
 int main(int argc, char** argv)
 {
     if (argc != 7 && argc != 9) {
-        std::fprintf(stderr, "usage: %s FILE.bmp X_MIN X_MAX Y_MIN Y_MAX LIMIT [C_RE C_IM]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE.bmp X_MIN X_MAX Y_MIN Y_MAX LIMIT [C_RE C_IM]\n",
+                     argv[0]);
         return 2;
     }
     SDL_Surface* shot = SDL_LoadBMP(argv[1]);
@@ -21,10 +22,12 @@ int main(int argc, char** argv)
         return 2;
     }
     if (shot->w != 640 || shot->h != 480) {
-        std::fprintf(stderr, "check_screenshot: %s is %dx%d, not 640x480\n", argv[1], shot->w, shot->h);
+        std::fprintf(stderr, "check_screenshot: %s is %dx%d, not 640x480\n", argv[1], shot->w,
+                     shot->h);
         return 1;
     }
-    const RefView view{std::atof(argv[2]), std::atof(argv[3]), std::atof(argv[4]), std::atof(argv[5])};
+    const RefView view{std::atof(argv[2]), std::atof(argv[3]), std::atof(argv[4]),
+                       std::atof(argv[5])};
     const int limit = std::atoi(argv[6]);
     const bool julia = argc == 9;
     const double c_re = julia ? std::atof(argv[7]) : 0.0;
@@ -33,7 +36,8 @@ int main(int argc, char** argv)
     int mismatches = 0;
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) {
-            const Uint8* p = static_cast<Uint8*>(shot->pixels) + y * shot->pitch + x * shot->format->BytesPerPixel;
+            const Uint8* p = static_cast<Uint8*>(shot->pixels) + y * shot->pitch +
+                             x * shot->format->BytesPerPixel;
             Uint32 word = 0;
             std::memcpy(&word, p, shot->format->BytesPerPixel);
             Uint8 r, g, b;

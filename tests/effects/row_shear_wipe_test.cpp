@@ -97,7 +97,7 @@ TEST_F(RowShearWipe, PixelsLeaveAtTheRowEndsWithoutWrappingOrChangingRows)
     at(635, 0) = 3; // reaches 639: stays
     at(3, 1) = 4;   // reaches -1: gone
     at(0, 1) = 5;
-    at(4, 1) = 6;   // reaches 0: stays
+    at(4, 1) = 6; // reaches 0: stays
     at(639, 478) = 7;
     at(0, 479) = 8;
     row_shear_frame();

@@ -11,8 +11,7 @@ namespace {
 
 using namespace test_support;
 
-constexpr Uint32 kRmask = 0x00FF0000, kGmask = 0x0000FF00, kBmask = 0x000000FF,
-                 kAmask = 0xFF000000;
+constexpr Uint32 kRmask = 0x00FF0000, kGmask = 0x0000FF00, kBmask = 0x000000FF, kAmask = 0xFF000000;
 
 // Every pixel different, with the alpha byte varying too (0x00, 0x7F, 0xFF and others).
 Uint32 pattern(int x, int y)

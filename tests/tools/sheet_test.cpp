@@ -26,13 +26,15 @@ constexpr Area kLogoStrip = {0, 257, 320, 127};
 std::vector<char> read_bytes(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return std::vector<char>(std::istreambuf_iterator<char>(file),
+                             std::istreambuf_iterator<char>());
 }
 
 // Runs the generator into a fresh scratch directory and returns the path it wrote.
 std::filesystem::path generate_sheet(const std::string& name)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cardioid-sheet-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "cardioid-sheet-XXXXXX").string();
     const std::filesystem::path dir = mkdtemp(pattern.data());
     const std::filesystem::path out = dir / name;
     const std::string command = std::string("'") + MAKE_SHEET_BINARY + "' '" + out.string() + "'";

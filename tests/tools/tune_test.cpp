@@ -100,8 +100,7 @@ ModulePlan read_plan(const std::vector<uint8_t>& b)
                     for (int f = 0; f < 5; ++f)
                         if (flags & (1 << f)) fields[f] = b.at(cell++);
                 } else {
-                    for (int f = 0; f < 5; ++f)
-                        fields[f] = b.at(cell++);
+                    for (int f = 0; f < 5; ++f) fields[f] = b.at(cell++);
                 }
                 const uint8_t effect = fields[3];
                 const uint8_t param = fields[4];
@@ -218,8 +217,7 @@ TEST(TuneAsset, MixerRenderHasSoundThroughoutBetweenMinus20AndMinus14DbfsWithout
     Mix_PlayMusic(music, 0);
     constexpr Uint32 kTimeoutMs = 120000;
     const Uint32 start = SDL_GetTicks();
-    while (Mix_PlayingMusic() && SDL_GetTicks() - start < kTimeoutMs)
-        SDL_Delay(2);
+    while (Mix_PlayingMusic() && SDL_GetTicks() - start < kTimeoutMs) SDL_Delay(2);
     EXPECT_FALSE(Mix_PlayingMusic()) << "did not finish within the timeout";
     Mix_FreeMusic(music);
     Mix_CloseAudio();
@@ -232,12 +230,10 @@ TEST(TuneAsset, MixerRenderHasSoundThroughoutBetweenMinus20AndMinus14DbfsWithout
     // The driver writes silent buffers from the moment audio opens: the tune starts at the
     // first sound (its row 0 has a kick on it).
     size_t first = 0;
-    while (first < samples.size() && samples[first] == 0)
-        ++first;
+    while (first < samples.size() && samples[first] == 0) ++first;
     first -= first % 2;
     size_t last = samples.size();
-    while (last > first && samples[last - 1] == 0)
-        --last;
+    while (last > first && samples[last - 1] == 0) --last;
     constexpr size_t kFramesPerSecond = 44100;
     const double heard = static_cast<double>(last - first) / 2 / kFramesPerSecond;
     ASSERT_NEAR(heard, kTuneSeconds, 1.0);
