@@ -75,10 +75,11 @@ struct RunResult {
     std::string err;
 };
 
-RunResult run_cardioid_in(const std::filesystem::path& dir)
+RunResult run_cardioid_in(const std::filesystem::path& dir,
+                          const std::string& video = "SDL_VIDEODRIVER=dummy")
 {
-    const std::string command = "cd '" + dir.string() +
-                                "' && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 '" +
+    const std::string command = "cd '" + dir.string() + "' && " + video +
+                                " SDL_AUDIODRIVER=dummy timeout 20 '" +
                                 CARDIOID_BINARY + "' 2>stderr.txt >stdout.txt </dev/null";
     const int raw = std::system(command.c_str());
     std::ifstream in(dir / "stderr.txt");
@@ -93,6 +94,18 @@ TEST(StartUp, MissingSheetEndsWithStatusOneAndAMessage)
     const RunResult result = run_cardioid_in(dir);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("gfx.bmp"), std::string::npos) << result.err;
+}
+
+TEST(StartUp, ARefusedVideoModeEndsWithStatusOneAndTheLibrarysReason)
+{
+    const auto dir = scratch_dir() / "no-display";
+    std::filesystem::create_directories(dir);
+    write_test_sheet((dir / "gfx.bmp").c_str());
+    // An X display that does not exist: the library cannot open the screen.
+    const RunResult result = run_cardioid_in(dir, "SDL_VIDEODRIVER=x11 DISPLAY=:9999");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("video mode"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("No available video device"), std::string::npos) << result.err;
 }
 
 TEST(StartUp, ASheetThatIsNotABmpEndsWithStatusOneAndAMessage)
