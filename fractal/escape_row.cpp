@@ -2,14 +2,18 @@
 // kernel for it.
 #include "fractal.h"
 
-static bool processor_has_avx2()
+enum VectorKernel { kSse2Kernel, kAvx2Kernel, kAvx512Kernel };
+
+static VectorKernel widest_kernel()
 {
     // Runs from a static initialiser, possibly before the compiler runtime has probed the CPU.
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    if (__builtin_cpu_supports("avx512f")) return kAvx512Kernel;
+    if (__builtin_cpu_supports("avx2")) return kAvx2Kernel;
+    return kSse2Kernel;
 }
 
-static const bool have_avx2 = processor_has_avx2();
+static const VectorKernel vector_kernel = widest_kernel();
 
 void escape_row_plain(int32_t* counts, const double* re, int width, double im, bool julia,
                       double c_re, double c_im, int32_t max_iterations)
@@ -23,7 +27,9 @@ void escape_row_plain(int32_t* counts, const double* re, int width, double im, b
 void escape_row(int32_t* counts, const double* re, int width, double im, bool julia, double c_re,
                 double c_im, int32_t max_iterations)
 {
-    if (have_avx2)
+    if (vector_kernel == kAvx512Kernel)
+        escape_row_avx512(counts, re, width, im, julia, c_re, c_im, max_iterations);
+    else if (vector_kernel == kAvx2Kernel)
         escape_row_avx2(counts, re, width, im, julia, c_re, c_im, max_iterations);
     else
         escape_row_sse2(counts, re, width, im, julia, c_re, c_im, max_iterations);

@@ -46,8 +46,8 @@ inline double plane_coordinate(double lo, double hi, int i, int n)
 
 // Escape counts of one image row: re[0..width) are the pixels' real parts, im their shared
 // imaginary part. Mandelbrot: z0 = 0, c = point. Julia: z0 = point, c = (c_re, c_im).
-// Every count equals escape_count's. Runs the AVX2 kernel when the processor has AVX2 (decided
-// once at start-up), the SSE2 kernel otherwise.
+// Every count equals escape_count's. Runs the widest kernel the processor has, AVX-512F, AVX2
+// or SSE2, decided once at start-up.
 void escape_row(int32_t* counts, const double* re, int width, double im, bool julia, double c_re,
                 double c_im, int32_t max_iterations);
 
@@ -55,15 +55,22 @@ void escape_row(int32_t* counts, const double* re, int width, double im, bool ju
 void escape_row_plain(int32_t* counts, const double* re, int width, double im, bool julia,
                       double c_re, double c_im, int32_t max_iterations);
 
+// escape_row_avx512.cpp
+
+// The kernel of escape_kernel.h built for AVX-512F, behind escape_row; only for processors with
+// AVX-512F.
+void escape_row_avx512(int32_t* counts, const double* re, int width, double im, bool julia,
+                       double c_re, double c_im, int32_t max_iterations);
+
 // escape_row_avx2.cpp
 
-// The AVX2 kernel behind escape_row; only for processors with AVX2.
+// The same kernel built for AVX2; only for processors with AVX2.
 void escape_row_avx2(int32_t* counts, const double* re, int width, double im, bool julia,
                      double c_re, double c_im, int32_t max_iterations);
 
 // escape_row_sse2.cpp
 
-// The SSE2 kernel behind escape_row, for processors without AVX2 (SSE2 is part of x86-64).
+// The same kernel built for SSE2, for processors without AVX2 (SSE2 is part of x86-64).
 void escape_row_sse2(int32_t* counts, const double* re, int width, double im, bool julia,
                      double c_re, double c_im, int32_t max_iterations);
 

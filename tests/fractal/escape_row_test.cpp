@@ -8,24 +8,50 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <ostream>
 #include <vector>
 
 namespace {
 
-enum Kernel { kAvx2, kSse2, kEscapeRow };
-const char* const kKernelNames[] = {"escape_row_avx2", "escape_row_sse2", "escape_row"};
+enum Kernel { kAvx512, kAvx2, kSse2, kEscapeRow };
+const char* const kKernelNames[] = {"escape_row_avx512", "escape_row_avx2", "escape_row_sse2",
+                                    "escape_row"};
 
-bool have_avx2()
+bool processor_runs(Kernel kernel)
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    if (kernel == kAvx512) return __builtin_cpu_supports("avx512f");
+    if (kernel == kAvx2) return __builtin_cpu_supports("avx2");
+    return true;
 }
+
+// Every test runs once per kernel; a kernel the processor cannot run is skipped.
+class EscapeRow : public testing::TestWithParam<Kernel> {
+protected:
+    void SetUp() override
+    {
+        if (!processor_runs(GetParam()))
+            GTEST_SKIP() << kKernelNames[GetParam()]
+                         << " needs an instruction set this processor lacks";
+    }
+};
+
+// Names the kernel in test names and messages.
+void PrintTo(Kernel kernel, std::ostream* out)
+{
+    *out << kKernelNames[kernel];
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, EscapeRow, testing::Values(kAvx512, kAvx2, kSse2, kEscapeRow),
+                         testing::PrintToStringParamName());
 
 void run_kernel(Kernel kernel, int32_t* counts, const std::vector<double>& re, double im,
                 bool julia, double c_re, double c_im, int32_t limit)
 {
     const int width = static_cast<int>(re.size());
-    if (kernel == kAvx2)
+    if (kernel == kAvx512)
+        escape_row_avx512(counts, re.data(), width, im, julia, c_re, c_im, limit);
+    else if (kernel == kAvx2)
         escape_row_avx2(counts, re.data(), width, im, julia, c_re, c_im, limit);
     else if (kernel == kSse2)
         escape_row_sse2(counts, re.data(), width, im, julia, c_re, c_im, limit);
@@ -33,10 +59,10 @@ void run_kernel(Kernel kernel, int32_t* counts, const std::vector<double>& re, d
         escape_row(counts, re.data(), width, im, julia, c_re, c_im, limit);
 }
 
-// Runs every kernel the processor has on one row and compares each count with escape_count's.
-// Returns the number of mismatches; the first few are reported in full.
-int expect_row_matches(const std::vector<double>& re, double im, bool julia, double c_re,
-                       double c_im, int32_t limit)
+// Runs the kernel on one row and compares each count with escape_count's. Returns the number
+// of mismatches; the first few are reported in full.
+int expect_row_matches(Kernel kernel, const std::vector<double>& re, double im, bool julia,
+                       double c_re, double c_im, int32_t limit)
 {
     const size_t width = re.size();
     std::vector<int32_t> expected(width);
@@ -44,95 +70,93 @@ int expect_row_matches(const std::vector<double>& re, double im, bool julia, dou
         expected[x] = julia ? escape_count(re[x], im, c_re, c_im, limit)
                             : escape_count(0.0, 0.0, re[x], im, limit);
     int mismatches = 0;
-    for (Kernel kernel : {kAvx2, kSse2, kEscapeRow}) {
-        if (kernel == kAvx2 && !have_avx2()) continue;
-        // Poisoned first, so a count the kernel never writes shows up.
-        std::vector<int32_t> counts(width, -7);
-        run_kernel(kernel, counts.data(), re, im, julia, c_re, c_im, limit);
-        for (size_t x = 0; x < width; ++x) {
-            if (counts[x] == expected[x]) continue;
-            if (++mismatches <= 5)
-                ADD_FAILURE() << kKernelNames[kernel] << ": pixel " << x << " of " << width
-                              << " at (" << re[x] << ", " << im << ")" << (julia ? " Julia" : "")
-                              << " limit " << limit << " gave " << counts[x] << ", escape_count "
-                              << expected[x];
-        }
+    // Poisoned first, so a count the kernel never writes shows up.
+    std::vector<int32_t> counts(width, -7);
+    run_kernel(kernel, counts.data(), re, im, julia, c_re, c_im, limit);
+    for (size_t x = 0; x < width; ++x) {
+        if (counts[x] == expected[x]) continue;
+        if (++mismatches <= 5)
+            ADD_FAILURE() << kKernelNames[kernel] << ": pixel " << x << " of " << width << " at ("
+                          << re[x] << ", " << im << ")" << (julia ? " Julia" : "") << " limit "
+                          << limit << " gave " << counts[x] << ", escape_count " << expected[x];
     }
     return mismatches;
 }
 
 // Every row of a w x h picture of the view, mapped as the renderers map pixels.
-void expect_view_matches(double x_min, double x_max, double y_min, double y_max, int w, int h,
-                         bool julia, double c_re, double c_im, int32_t limit)
+void expect_view_matches(Kernel kernel, double x_min, double x_max, double y_min, double y_max,
+                         int w, int h, bool julia, double c_re, double c_im, int32_t limit)
 {
     std::vector<double> re(w);
     for (int x = 0; x < w; ++x) re[x] = plane_coordinate(x_min, x_max, x, w);
     int mismatches = 0;
     for (int y = 0; y < h && mismatches == 0; ++y)
-        mismatches +=
-            expect_row_matches(re, plane_coordinate(y_min, y_max, y, h), julia, c_re, c_im, limit);
+        mismatches += expect_row_matches(kernel, re, plane_coordinate(y_min, y_max, y, h), julia,
+                                         c_re, c_im, limit);
     EXPECT_EQ(mismatches, 0);
 }
 
 // Zoom step i of the demo, as the preload renderer sets its view.
-void expect_preload_frame_matches(int step)
+void expect_preload_frame_matches(Kernel kernel, int step)
 {
     constexpr double kCentreRe = -1.6275794501492922;
     constexpr double kCentreIm = -0.0216630454161035;
     const double s = std::pow(0.75, step + 64);
     const double width = 4.0 * s, height = 3.0 * s;
-    expect_view_matches(kCentreRe - width * 0.5, kCentreRe + width * 0.5, kCentreIm - height * 0.5,
-                        kCentreIm + height * 0.5, 320, 240, false, 0.0, 0.0, 1000);
+    expect_view_matches(kernel, kCentreRe - width * 0.5, kCentreRe + width * 0.5,
+                        kCentreIm - height * 0.5, kCentreIm + height * 0.5, 320, 240, false, 0.0,
+                        0.0, 1000);
 }
 
-TEST(EscapeRow, PreloadFramesMatchThePlainLoop)
+TEST_P(EscapeRow, PreloadFramesMatchThePlainLoop)
 {
     for (int step : {0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 43}) {
         SCOPED_TRACE(step);
-        expect_preload_frame_matches(step);
+        expect_preload_frame_matches(GetParam(), step);
     }
 }
 
-TEST(EscapeRow, DefaultViewMatchesAtEveryLimit)
+TEST_P(EscapeRow, DefaultViewMatchesAtEveryLimit)
 {
     for (int32_t limit : {1000, 2000, 5000}) {
         SCOPED_TRACE(limit);
-        expect_view_matches(-2.5, 1.5, -1.5, 1.5, 640, 480, false, 0.0, 0.0, limit);
+        expect_view_matches(GetParam(), -2.5, 1.5, -1.5, 1.5, 640, 480, false, 0.0, 0.0, limit);
     }
 }
 
-TEST(EscapeRow, JuliaViewWithALargeInteriorMatches)
+TEST_P(EscapeRow, JuliaViewWithALargeInteriorMatches)
 {
-    expect_view_matches(-2.0, 2.0, -1.5, 1.5, 640, 480, true, -0.12, 0.75, 1000);
+    expect_view_matches(GetParam(), -2.0, 2.0, -1.5, 1.5, 640, 480, true, -0.12, 0.75, 1000);
 }
 
-TEST(EscapeRow, JuliaViewWithoutInteriorMatches)
+TEST_P(EscapeRow, JuliaViewWithoutInteriorMatches)
 {
-    expect_view_matches(-2.0, 2.0, -1.5, 1.5, 640, 480, true, -0.75, 0.1, 1000);
+    expect_view_matches(GetParam(), -2.0, 2.0, -1.5, 1.5, 640, 480, true, -0.75, 0.1, 1000);
 }
 
-TEST(EscapeRow, DeepBoundaryViewMatches)
+TEST_P(EscapeRow, DeepBoundaryViewMatches)
 {
     // Long escapes next to small islands of the set: many lanes are handed on between blocks.
-    expect_view_matches(-0.743648887037151, -0.743638887037151, 0.131822154205330,
+    expect_view_matches(GetParam(), -0.743648887037151, -0.743638887037151, 0.131822154205330,
                         0.131829654205330, 160, 120, false, 0.0, 0.0, 5000);
 }
 
-TEST(EscapeRow, RowsOfAnyWidthMatch)
+TEST_P(EscapeRow, RowsOfAnyWidthMatch)
 {
-    // Widths around the vector sizes (2 and 4 lanes) and block sizes (10 and 20 lanes).
-    for (int width : {1, 2, 3, 4, 5, 7, 9, 10, 11, 13, 19, 20, 21, 33, 39, 40, 41, 57, 63, 100}) {
+    // Widths around the vector sizes (2, 4 and 8 lanes) and block sizes (10, 20 and 40 lanes).
+    for (int width :
+         {1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 13, 19, 20, 21, 33, 39, 40, 41, 57, 63, 79, 80, 81, 100}) {
         SCOPED_TRACE(width);
         std::vector<double> re(width);
         for (int x = 0; x < width; ++x) re[x] = plane_coordinate(-0.7454, -0.7446, x, width);
-        EXPECT_EQ(expect_row_matches(re, 0.1130, false, 0.0, 0.0, 3000), 0);
+        EXPECT_EQ(expect_row_matches(GetParam(), re, 0.1130, false, 0.0, 0.0, 3000), 0);
         for (int x = 0; x < width; ++x) re[x] = plane_coordinate(-2.0, 2.0, x, width);
-        EXPECT_EQ(expect_row_matches(re, 0.3, true, -0.12, 0.75, 1000), 0);
-        EXPECT_EQ(expect_row_matches(re, 0.0, false, 0.0, 0.0, 1000), 0);
+        EXPECT_EQ(expect_row_matches(GetParam(), re, 0.3, true, -0.12, 0.75, 1000), 0);
+        EXPECT_EQ(expect_row_matches(GetParam(), re, 0.0, false, 0.0, 0.0, 1000), 0);
     }
 }
 
-TEST(EscapeRow, PointsNearTheCardioidAndBulbBoundariesMatch)
+TEST_P(EscapeRow, PointsNearTheCardioidAndBulbBoundariesMatch)
 {
     // Each row crosses a boundary point b horizontally at b +- d, d from 1e-16 to 1e-4: inside
     // and outside, some inside by far less than the shortcut's margin and some by more.
@@ -153,13 +177,14 @@ TEST(EscapeRow, PointsNearTheCardioidAndBulbBoundariesMatch)
                 re.push_back(static_cast<double>(b.real() + d));
             }
             SCOPED_TRACE(testing::Message() << "shape " << shape << " angle " << angle);
-            ASSERT_EQ(
-                expect_row_matches(re, static_cast<double>(b.imag()), false, 0.0, 0.0, kLimit), 0);
+            ASSERT_EQ(expect_row_matches(GetParam(), re, static_cast<double>(b.imag()), false, 0.0,
+                                         0.0, kLimit),
+                      0);
         }
     }
 }
 
-TEST(EscapeRow, PointsAroundTheShortcutsMarginMatch)
+TEST_P(EscapeRow, PointsAroundTheShortcutsMarginMatch)
 {
     // Multipliers of magnitude 0.999 and a little below are taken inside at once, those above it
     // iterate to the limit: both must end where the plain loop does after a long run.
@@ -175,21 +200,21 @@ TEST(EscapeRow, PointsAroundTheShortcutsMarginMatch)
                 const std::vector<double> re = {c.real() - 1e-12, c.real(), c.real() + 1e-12};
                 SCOPED_TRACE(testing::Message()
                              << "radius " << radius << " shape " << shape << " angle " << angle);
-                ASSERT_EQ(expect_row_matches(re, c.imag(), false, 0.0, 0.0, kLimit), 0);
+                ASSERT_EQ(expect_row_matches(GetParam(), re, c.imag(), false, 0.0, 0.0, kLimit), 0);
             }
         }
     }
 }
 
-TEST(EscapeRow, PointsDeepInsideTheShortcutNeverEscape)
+TEST_P(EscapeRow, PointsDeepInsideTheShortcutNeverEscape)
 {
     // The shortcut's verdict checked over a long run: well inside, the plain loop agrees.
     std::vector<double> re;
     for (int x = 0; x < 40; ++x) re.push_back(-0.74 + 0.02 * x);
-    EXPECT_EQ(expect_row_matches(re, 0.05, false, 0.0, 0.0, 100000), 0);
+    EXPECT_EQ(expect_row_matches(GetParam(), re, 0.05, false, 0.0, 0.0, 100000), 0);
 }
 
-TEST(EscapeRow, AnEscapeOnTheLastAllowedIterationCountsAsInside)
+TEST_P(EscapeRow, AnEscapeOnTheLastAllowedIterationCountsAsInside)
 {
     // For each limit, rows holding pixels that escape on exactly that iteration: they must come
     // out at the limit, as inside, and one below the limit once it is raised by one. Small counts
@@ -211,21 +236,21 @@ TEST(EscapeRow, AnEscapeOnTheLastAllowedIterationCountsAsInside)
                 if (ref_count(0.0, 0.0, px, im, limit + 1) == limit) row_has_one = true;
             if (!row_has_one) continue;
             ++found;
-            ASSERT_EQ(expect_row_matches(re, im, false, 0.0, 0.0, limit), 0);
-            ASSERT_EQ(expect_row_matches(re, im, false, 0.0, 0.0, limit + 1), 0);
+            ASSERT_EQ(expect_row_matches(GetParam(), re, im, false, 0.0, 0.0, limit), 0);
+            ASSERT_EQ(expect_row_matches(GetParam(), re, im, false, 0.0, 0.0, limit + 1), 0);
         }
         EXPECT_GT(found, 0) << "no pixel escapes on iteration " << limit;
     }
 }
 
-TEST(EscapeRow, JuliaStartPointsOutsideRadiusTwoHaveCountZero)
+TEST_P(EscapeRow, JuliaStartPointsOutsideRadiusTwoHaveCountZero)
 {
     std::vector<double> re;
     for (int x = -60; x <= 60; ++x) re.push_back(x * 0.05);
     // |z0| = 2 exactly on the real axis: not below 4, so count 0.
     for (double im : {0.0, 0.5, 1.2, 1.6, 1.9999999999999998, 2.0, 2.5}) {
         SCOPED_TRACE(im);
-        EXPECT_EQ(expect_row_matches(re, im, true, -0.12, 0.75, 1000), 0);
+        EXPECT_EQ(expect_row_matches(GetParam(), re, im, true, -0.12, 0.75, 1000), 0);
     }
     std::vector<int32_t> counts(re.size());
     escape_row(counts.data(), re.data(), static_cast<int>(re.size()), 0.0, true, -0.12, 0.75, 1000);
@@ -234,7 +259,7 @@ TEST(EscapeRow, JuliaStartPointsOutsideRadiusTwoHaveCountZero)
     EXPECT_GT(counts[21], 0); // (-1.95, 0)
 }
 
-TEST(EscapeRow, ConstantsBeyondRadiusOnePointNineAreTestedEveryStep)
+TEST_P(EscapeRow, ConstantsBeyondRadiusOnePointNineAreTestedEveryStep)
 {
     // Past |c| = 1.9 an escaped orbit may come back inside, so no step goes untested.
     std::vector<double> re;
@@ -246,7 +271,7 @@ TEST(EscapeRow, ConstantsBeyondRadiusOnePointNineAreTestedEveryStep)
         for (int y = -20; y <= 20; ++y) {
             std::vector<double> dense;
             for (int x = -100; x <= 100; ++x) dense.push_back(x * 0.02);
-            ASSERT_EQ(expect_row_matches(dense, y * 0.1, true, c[0], c[1], 1000), 0);
+            ASSERT_EQ(expect_row_matches(GetParam(), dense, y * 0.1, true, c[0], c[1], 1000), 0);
         }
     }
     // The antenna of the Mandelbrot set, near c = -2.
@@ -254,28 +279,28 @@ TEST(EscapeRow, ConstantsBeyondRadiusOnePointNineAreTestedEveryStep)
     for (int x = 0; x < 33; ++x) antenna.push_back(-2.0 + 0.004 * x);
     for (double im : {0.0, 1e-9, 1e-3}) {
         SCOPED_TRACE(im);
-        EXPECT_EQ(expect_row_matches(antenna, im, false, 0.0, 0.0, 2000), 0);
+        EXPECT_EQ(expect_row_matches(GetParam(), antenna, im, false, 0.0, 0.0, 2000), 0);
     }
 }
 
-TEST(EscapeRow, LimitsOfZeroAndBelowGiveZeroEverywhere)
+TEST_P(EscapeRow, LimitsOfZeroAndBelowGiveZeroEverywhere)
 {
     std::vector<double> re;
     for (int x = 0; x < 25; ++x) re.push_back(-2.5 + 0.2 * x);
     for (int32_t limit : {0, -1, -1000}) {
         SCOPED_TRACE(limit);
-        EXPECT_EQ(expect_row_matches(re, 0.0, false, 0.0, 0.0, limit), 0);
-        EXPECT_EQ(expect_row_matches(re, 0.0, true, -0.12, 0.75, limit), 0);
+        EXPECT_EQ(expect_row_matches(GetParam(), re, 0.0, false, 0.0, 0.0, limit), 0);
+        EXPECT_EQ(expect_row_matches(GetParam(), re, 0.0, true, -0.12, 0.75, limit), 0);
     }
 }
 
-TEST(EscapeRow, OriginAndJuliaOfZeroNeverEscape)
+TEST_P(EscapeRow, OriginAndJuliaOfZeroNeverEscape)
 {
     // Fixed points and exact cycles from the first iteration on.
     std::vector<double> re = {0.0, -1.0, -0.0, 0.5, -0.5, 0.25};
-    EXPECT_EQ(expect_row_matches(re, 0.0, false, 0.0, 0.0, 5000), 0);
-    EXPECT_EQ(expect_row_matches(re, 0.0, true, 0.0, 0.0, 5000), 0);
-    EXPECT_EQ(expect_row_matches(re, 0.5, true, 0.0, 0.0, 5000), 0);
+    EXPECT_EQ(expect_row_matches(GetParam(), re, 0.0, false, 0.0, 0.0, 5000), 0);
+    EXPECT_EQ(expect_row_matches(GetParam(), re, 0.0, true, 0.0, 0.0, 5000), 0);
+    EXPECT_EQ(expect_row_matches(GetParam(), re, 0.5, true, 0.0, 0.0, 5000), 0);
 }
 
 } // namespace
