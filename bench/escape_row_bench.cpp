@@ -168,7 +168,8 @@ int main(int argc, char** argv)
     const StartUpResult started = start_up();
     const Overlays overlays = build_overlays();
     std::vector<double> whole;
-    for (int r = 0; r < runs; ++r) whole.push_back(time_whole_preload(overlays, started.black, started.white));
+    for (int r = 0; r < runs; ++r)
+        whole.push_back(time_whole_preload(overlays, started.black, started.white));
     const double preload = median(whole);
     // Under the first kernel's columns, though it runs whichever kernel escape_row chose.
     std::printf("\n%-37s %9.1f %9.1f %29.1f\n", "whole preload (frames, scaling, wipe)",

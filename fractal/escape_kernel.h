@@ -232,9 +232,8 @@ static void start_vector(Lanes<S>* lanes, int v, typename S::Doubles zr, typenam
 // real parts, kPaddingRe after those), and returns the bits of the lanes left to iterate.
 // unchecked: every live |c| is below 1.9.
 template <typename S>
-static uint64_t load_pixels(Lanes<S>* lanes, int32_t* counts, const double* re, int used,
-                            double im, bool julia, double c_re, double c_im, int32_t limit,
-                            bool* unchecked)
+static uint64_t load_pixels(Lanes<S>* lanes, int32_t* counts, const double* re, int used, double im,
+                            bool julia, double c_re, double c_im, int32_t limit, bool* unchecked)
 {
     using Doubles = typename S::Doubles;
     using Int64s = typename S::Int64s;
@@ -373,8 +372,8 @@ static uint64_t settle_hits(Lanes<S>* lanes, const typename S::Doubles* zr,
 // count stays the limit) and returns the bits of the others; *stop becomes the block's
 // iteration count at which the next of them reaches it.
 template <typename S>
-static uint64_t retire_at_limit(const Lanes<S>* lanes, uint64_t live_bits, int32_t n,
-                                int32_t limit, int32_t* stop)
+static uint64_t retire_at_limit(const Lanes<S>* lanes, uint64_t live_bits, int32_t n, int32_t limit,
+                                int32_t* stop)
 {
     int64_t first = limit;
     for (uint64_t bits = live_bits; bits != 0; bits &= bits - 1) {
@@ -461,8 +460,8 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
         }
         hits &= live_bits;
         if (hits != 0)
-            live_bits = settle_hits<S, kActive>(lanes, zr, zi, hits, live_bits, chunk_n,
-                                                any_escaped);
+            live_bits =
+                settle_hits<S, kActive>(lanes, zr, zi, hits, live_bits, chunk_n, any_escaped);
         if (n >= stop) live_bits = retire_at_limit(lanes, live_bits, n, limit, &stop);
         if (n >= next_save) {
 #pragma GCC unroll kUnrollAll
@@ -510,7 +509,7 @@ static void finish_block(const Lanes<S>* lanes, uint64_t live_bits, bool any_esc
     Int64s count[S::vectors];
 #pragma GCC unroll kUnrollAll
     for (int v = 0; v < S::vectors; ++v) count[v] = lanes->settled[v];
-    // Vector by vector, skipping those without an escaped lane: few registers, no spills.
+        // Vector by vector, skipping those without an escaped lane: few registers, no spills.
 #pragma GCC unroll kUnrollAll
     for (int v = 0; v < S::vectors; ++v) {
         if (!any_escaped) break;
@@ -546,15 +545,15 @@ static void finish_block(const Lanes<S>* lanes, uint64_t live_bits, bool any_esc
 // Runs a block loaded with used lanes, writes the counts it settles and queues the lanes it
 // hands on once no more than hand_on are left.
 template <typename S, int kCapacity>
-static void run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t limit,
-                      bool unchecked, int hand_on, Queue<kCapacity>* queue)
+static void run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t limit, bool unchecked,
+                      int hand_on, Queue<kCapacity>* queue)
 {
     bool any_escaped = false;
     int32_t n = 0;
     const int active = (used + S::lanes - 1) / S::lanes;
     if (live_bits != 0)
-        live_bits = run_active_lanes(lanes, active, live_bits, limit, unchecked, hand_on, &n,
-                                     &any_escaped);
+        live_bits =
+            run_active_lanes(lanes, active, live_bits, limit, unchecked, hand_on, &n, &any_escaped);
     finish_block(lanes, live_bits, any_escaped);
     while (live_bits != 0) {
         const int i = __builtin_ctzll(live_bits);
@@ -576,8 +575,7 @@ static void run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t lim
 // few lanes are held up by the latency of each step rather than by the number of operations, and
 // a 512-bit add takes longer than a 256-bit one: once they fit in one 512-bit vector they go on
 // in two 256-bit ones.
-template <typename S, int kCapacity>
-static void drain_queue(Queue<kCapacity>* queue, int32_t limit)
+template <typename S, int kCapacity> static void drain_queue(Queue<kCapacity>* queue, int32_t limit)
 {
     constexpr bool k512Bits = sizeof(typename S::Doubles) == 64;
     Lanes<S> lanes;
@@ -598,8 +596,8 @@ static void drain_queue(Queue<kCapacity>* queue, int32_t limit)
 
 // The kernel's entry: escape_row's contract, for blocks of shape S.
 template <typename S>
-static void escape_row_blocks(int32_t* counts, const double* re, int width, double im,
-                              bool julia, double c_re, double c_im, int32_t max_iterations)
+static void escape_row_blocks(int32_t* counts, const double* re, int width, double im, bool julia,
+                              double c_re, double c_im, int32_t max_iterations)
 {
     // escape_count gives 0 for any limit <= 0, inside or not.
     const int32_t limit = max_iterations > 0 ? max_iterations : 0;
@@ -615,8 +613,8 @@ static void escape_row_blocks(int32_t* counts, const double* re, int width, doub
             for (int i = used; i < S::block; ++i) padded[i] = kPaddingRe;
             block_re = padded;
         }
-        uint64_t live_bits = load_pixels(&lanes, counts + x, block_re, used, im, julia, c_re,
-                                         c_im, limit, &unchecked);
+        uint64_t live_bits = load_pixels(&lanes, counts + x, block_re, used, im, julia, c_re, c_im,
+                                         limit, &unchecked);
         run_block(&lanes, used, live_bits, limit, unchecked, S::leftovers, &queue);
         while (queue.count >= S::block) {
             live_bits = load_queue(&lanes, &queue, S::block, limit, &unchecked);

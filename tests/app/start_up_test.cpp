@@ -79,8 +79,8 @@ RunResult run_cardioid_in(const std::filesystem::path& dir,
                           const std::string& video = "SDL_VIDEODRIVER=dummy")
 {
     const std::string command = "cd '" + dir.string() + "' && " + video +
-                                " SDL_AUDIODRIVER=dummy timeout 20 '" +
-                                CARDIOID_BINARY + "' 2>stderr.txt >stdout.txt </dev/null";
+                                " SDL_AUDIODRIVER=dummy timeout 20 '" + CARDIOID_BINARY +
+                                "' 2>stderr.txt >stdout.txt </dev/null";
     const int raw = std::system(command.c_str());
     std::ifstream in(dir / "stderr.txt");
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
