@@ -16,7 +16,13 @@ install_missing() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || {
+            echo "Missing packages: ${missing[*]}. Run this as root, or install sudo." >&2
+            exit 1
+        }
+        sudo=(sudo)
+    fi
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
