@@ -400,7 +400,7 @@ static XmInstrument make_pad(const char* name, const int (&cycles)[4])
 // The reprise's countermelody: a soft triangle that breathes in, with a slow vibrato.
 static XmInstrument make_flute()
 {
-    constexpr int kPeriod = 256;
+    constexpr int kPeriod = 64;
     std::vector<double> cycle;
     for (int i = 0; i < kPeriod; ++i) {
         const double t = static_cast<double>(i) / kPeriod;
