@@ -215,33 +215,37 @@ static void draw_glint(std::vector<Rgb>& sheet, int cx, int cy, int arm)
 }
 
 // "CARDIOID" in chrome letters with a bevel, a solid extrusion, a dark outline and a drop shadow.
-// The strip is shown at 2x over the zoom, whose colours run through orange and blue: a cold
-// chrome face and a near-black rim keep it readable over both.
+// The strip is shown at 2x over the zoom, whose colours are the escape colouring's orange and
+// blue: a face of the same two, split at a horizon like a chrome sky over fire, and a near-black
+// rim that keeps each letter apart from either. The letters keep to the strip's upper part, so
+// the point the zoom dives into, the screen's centre (strip row 100), stays clear.
 static void draw_title(std::vector<Rgb>& sheet)
 {
     constexpr int kStripTop = 257;
     constexpr int kStripHeight = 127;
-    constexpr int kCell = 5;
-    constexpr int kGap = 9;
-    constexpr int kLetterTop = 20;
-    constexpr int kExtrusion = 5;
+    constexpr int kCell = 4;
+    constexpr int kGap = 11;
+    constexpr int kLetterTop = 6;
+    constexpr int kExtrusion = 4;
     constexpr int kOutline = 2;
     constexpr int kShadowOffset = 3;
     constexpr std::string_view kTitle = "CARDIOID";
     // Near-black, not black: black would be see-through.
-    constexpr Rgb kRim = {8, 8, 16};
-    constexpr Rgb kShadow = {20, 10, 36};
+    constexpr Rgb kRim = {6, 8, 22};
+    constexpr Rgb kShadow = {12, 14, 44};
     constexpr GradientStop kFace[] = {
-        {0, {255, 255, 255}},  {30, {120, 205, 255}}, {36, {40, 80, 190}},  {37, {30, 20, 80}},
-        {39, {255, 245, 250}}, {46, {255, 150, 220}}, {62, {220, 60, 170}}, {74, {255, 210, 120}},
+        {0, {255, 255, 255}},  {22, {110, 200, 255}}, {28, {40, 110, 230}}, {29, {30, 80, 200}},
+        {31, {255, 248, 205}}, {38, {255, 205, 80}},  {50, {255, 140, 0}},  {59, {215, 80, 0}},
     };
-    constexpr GradientStop kSide[] = {{1, {120, 60, 190}}, {kExtrusion, {45, 15, 90}}};
+    constexpr GradientStop kSide[] = {{1, {30, 55, 160}}, {kExtrusion, {12, 20, 80}}};
 
     Mask face = make_mask(kSheetWidth, kStripHeight);
+    int lefts[kTitle.size()] = {};
     int left = (kSheetWidth - title_width(kTitle, kCell, kGap) - kExtrusion) / 2;
-    for (char letter : kTitle) {
+    for (size_t i = 0; i < kTitle.size(); ++i) {
         for (const TitleGlyph& glyph : kTitleGlyphs) {
-            if (glyph.letter != letter) continue;
+            if (glyph.letter != kTitle[i]) continue;
+            lefts[i] = left;
             stamp_glyph(face, glyph.rows, kTitleGlyphRows, left, kLetterTop, kCell);
             left += static_cast<int>(std::strlen(glyph.rows[0])) * kCell + kGap;
         }
@@ -259,7 +263,7 @@ static void draw_title(std::vector<Rgb>& sheet)
                 const int lit = edge_depth(face, x, y, -1, 2);
                 const int shade = edge_depth(face, x, y, 1, 2);
                 if (lit <= 2) colour = mix(colour, Rgb{255, 255, 255}, 3 - lit, 4);
-                if (shade <= 2) colour = mix(colour, Rgb{30, 10, 60}, 3 - shade, 4);
+                if (shade <= 2) colour = mix(colour, Rgb{20, 20, 70}, 3 - shade, 4);
                 put(sheet, x, sheet_y, colour);
             } else if (is_on(solid, x, y)) {
                 int depth = 1;
@@ -272,10 +276,11 @@ static void draw_title(std::vector<Rgb>& sheet)
             }
         }
     }
-    // x, y below the letter tops, arm length: on the lit corners of C and O and the last D's foot.
-    constexpr int kGlints[][3] = {{18, 3, 6}, {213, 3, 5}, {297, 66, 4}};
+    // Letter, x and y from its top left, arm length: on the lit corners of C and O and on the
+    // last D's foot.
+    constexpr int kGlints[][4] = {{0, kCell + 2, 3, 5}, {5, kCell + 2, 3, 4}, {7, 22, 53, 3}};
     for (const auto& glint : kGlints)
-        draw_glint(sheet, glint[0], kStripTop + kLetterTop + glint[1], glint[2]);
+        draw_glint(sheet, lefts[glint[0]] + glint[1], kStripTop + kLetterTop + glint[2], glint[3]);
 }
 
 // "LOADING", blinking under the loading sprite. The strip lands at screen x 224 and the sprite's
@@ -291,10 +296,10 @@ static void draw_label(std::vector<Rgb>& sheet)
     constexpr int kShadowOffset = 2;
     constexpr std::string_view kWord = "LOADING";
     constexpr GradientStop kFace[] = {
-        {0, {255, 255, 255}},  {10, {130, 215, 255}}, {11, {60, 110, 220}},
-        {12, {255, 220, 245}}, {23, {230, 70, 180}},
+        {0, {255, 255, 255}},  {10, {110, 200, 255}}, {11, {70, 140, 235}},
+        {12, {255, 245, 200}}, {23, {255, 135, 0}},
     };
-    constexpr Rgb kShadow = {40, 30, 110};
+    constexpr Rgb kShadow = {30, 45, 140};
 
     Mask face = make_mask(kSheetWidth, kStripHeight);
     int left = kCentreX - label_width(kWord, kCell, kGap) / 2;
@@ -319,26 +324,25 @@ static void draw_label(std::vector<Rgb>& sheet)
     }
 }
 
-// The set itself in eight by eight: the main cardioid with its cusp facing right, the bulb on its
-// left and a bud above and below. A dark body inside a glowing rim, cyan above the axis and pink
-// below like the logo's face. Each pixel becomes a 40-pixel block on the loading screen.
+// A heart, which is what "cardioid" means: the escape colouring's orange, lit at the top left
+// and shaded towards the point. Each pixel becomes a 40-pixel block on the loading screen, so
+// the shape has to read from its outline alone.
 static void draw_sprite(std::vector<Rgb>& sheet)
 {
     constexpr int kCellLeft = 0;
     constexpr int kCellTop = 226;
     constexpr const char* kPixels[8] = {
-        ".....a..", "...aaaa.", "..ammmma", "aakkkka.",
-        "bbkkkkb.", "..bnnnnb", "...bbbb.", ".....b..",
+        ".oo..oo.", "owoooooo", "oyoooooo", "oooooood",
+        ".oooood.", "..oood..", "...od...", "........",
     };
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
             Rgb colour = {0, 0, 0};
             switch (kPixels[y][x]) {
-            case 'a': colour = Rgb{130, 220, 255}; break;
-            case 'b': colour = Rgb{240, 90, 200}; break;
-            case 'm': colour = Rgb{62, 40, 128}; break;
-            case 'k': colour = Rgb{42, 26, 94}; break;
-            case 'n': colour = Rgb{30, 18, 68}; break;
+            case 'w': colour = Rgb{255, 240, 190}; break;
+            case 'y': colour = Rgb{255, 200, 80}; break;
+            case 'o': colour = Rgb{255, 145, 0}; break;
+            case 'd': colour = Rgb{215, 80, 0}; break;
             default: break;
             }
             put(sheet, kCellLeft + x, kCellTop + y, colour);

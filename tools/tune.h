@@ -6,14 +6,22 @@
 
 #include <vector>
 
-constexpr int kTuneChannels = 8;
+constexpr int kTuneChannels = 12;
 constexpr int kTuneSpeed = 6; // ticks per row: a row is a sixteenth note
-constexpr int kTuneBpm = 140;
+constexpr int kTuneBpm = 150; // a row lasts exactly 0.1 s
 constexpr int kTuneRowsPerBar = 16;
-constexpr int kTuneRowsPerPattern = 64;
-constexpr int kTuneOrders = 7; // one pattern per order, played once each
+// The zoom replaces the starfield 4 s after the music starts: the intro is two bars and a
+// half-bar pickup, so the main theme's first downbeat falls right on that cut.
+constexpr int kTuneIntroRows = 40;
+constexpr int kTuneRowsPerPattern = 64; // after the intro's own pattern
+constexpr int kTuneOrders = 8;          // one pattern per order, played once each
 constexpr double kTuneSecondsPerRow = kTuneSpeed * 2.5 / kTuneBpm;
-constexpr double kTuneSeconds = kTuneOrders * kTuneRowsPerPattern * kTuneSecondsPerRow;
+constexpr double kTuneDropSeconds = kTuneIntroRows * kTuneSecondsPerRow;
+// The last phrase lands on the home chord here; what follows only dies away, so the demo's exit,
+// 45 s after the music starts plus at most one playback pass, never cuts a phrase.
+constexpr double kTuneHomeSeconds = 44.0;
+constexpr int kTuneRows = kTuneIntroRows + (kTuneOrders - 1) * kTuneRowsPerPattern;
+constexpr double kTuneSeconds = kTuneRows * kTuneSecondsPerRow;
 
 // Instrument numbers as the patterns use them; make_tune_instruments returns them in this order.
 enum TuneInstrument {
@@ -27,6 +35,7 @@ enum TuneInstrument {
     kPluck,
     kMinorPad,
     kMajorPad,
+    kFlute,
 };
 
 // tune_synth.cpp

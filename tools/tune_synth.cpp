@@ -178,58 +178,118 @@ static XmInstrument make_snare()
     return one_shot("snare", signal, kRate, 128);
 }
 
-static std::vector<double> metal_noise(uint32_t seed, double seconds, double decay)
+// A second-order filter section (the usual cookbook forms), run over a whole signal.
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+};
+
+static Biquad high_pass(double frequency, double q, double rate)
+{
+    const double w = kTwoPi * frequency / rate;
+    const double alpha = sine(w) / (2 * q);
+    const double c = cosine(w);
+    const double a0 = 1 + alpha;
+    return {(1 + c) / 2 / a0, -(1 + c) / a0, (1 + c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
+}
+
+static Biquad band_pass(double frequency, double q, double rate)
+{
+    const double w = kTwoPi * frequency / rate;
+    const double alpha = sine(w) / (2 * q);
+    const double a0 = 1 + alpha;
+    return {alpha / a0, 0, -alpha / a0, -2 * cosine(w) / a0, (1 - alpha) / a0};
+}
+
+static void apply(const Biquad& f, std::vector<double>& signal)
+{
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (double& s : signal) {
+        const double y = f.b0 * s + f.b1 * x1 + f.b2 * x2 - f.a1 * y1 - f.a2 * y2;
+        x2 = x1;
+        x1 = s;
+        y2 = y1;
+        y1 = y;
+        s = y;
+    }
+}
+
+// Square waves at inharmonic ratios, each bandlimited below 20 kHz and summed: the clangorous
+// ring that a metal plate makes, rather than the hiss of noise.
+static std::vector<double> square_cluster(const double* frequencies, int count, double seconds)
 {
     constexpr double kRate = 44100;
-    Noise noise{seed};
-    std::vector<double> signal;
-    double previous = 0;
-    double high1 = 0;
-    double previous1 = 0;
-    double high2 = 0;
-    for (int i = 0; i < static_cast<int>(kRate * seconds); ++i) {
-        const double t = i / kRate;
-        const double white = next_noise(noise);
-        // Two high-pass stages keep only the sizzle above about 7 kHz.
-        high1 = 0.5 * (high1 + white - previous);
-        previous = white;
-        high2 = 0.5 * (high2 + high1 - previous1);
-        previous1 = high1;
-        const double x = 3.0 * high2 * exponential(-t / decay);
-        signal.push_back(x / (1 + std::fabs(x))); // tames the rare tall spikes of the noise
+    constexpr double kTop = 20000;
+    std::vector<double> signal(static_cast<size_t>(kRate * seconds), 0.0);
+    for (int f = 0; f < count; ++f) {
+        const double phase = 0.29 * f; // so the edges do not all line up at the start
+        for (int k = 1; k * frequencies[f] < kTop; k += 2) {
+            const double step = kTwoPi * k * frequencies[f] / kRate;
+            for (size_t i = 0; i < signal.size(); ++i)
+                signal[i] += sine(step * static_cast<double>(i) + k * phase) / k;
+        }
     }
+    return signal;
+}
+
+// Tames the rare tall peaks of a summed cluster.
+static void soft_clip(std::vector<double>& signal, double drive)
+{
+    double peak = 0;
+    for (const double s : signal) peak = std::fmax(peak, std::fabs(s));
+    for (double& s : signal) {
+        const double x = drive * s / peak;
+        s = x / (1 + std::fabs(x));
+    }
+}
+
+// The hats: six squares clustered between 200 and 800 Hz, of which only the upper partials pass.
+static std::vector<double> hat(double seconds, double decay)
+{
+    constexpr double kRate = 44100;
+    constexpr double kSquares[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
+    std::vector<double> signal = square_cluster(kSquares, 6, seconds);
+    apply(band_pass(9000, 0.9, kRate), signal);
+    apply(high_pass(6500, 0.7, kRate), signal);
+    for (size_t i = 0; i < signal.size(); ++i) signal[i] *= exponential(-(i / kRate) / decay);
+    soft_clip(signal, 2.0);
     return signal;
 }
 
 static XmInstrument make_closed_hat()
 {
-    std::vector<double> signal = metal_noise(0xC0FFEEu, 0.07, 0.02);
+    std::vector<double> signal = hat(0.08, 0.018);
     fade_ends(signal, 4, 200);
-    return one_shot("closed hat", signal, 44100, 176);
+    return one_shot("closed hat", signal, 44100, 200);
 }
 
 static XmInstrument make_open_hat()
 {
-    std::vector<double> signal = metal_noise(0xBADC0DEu, 0.25, 0.09);
-    fade_ends(signal, 4, 1500);
-    return one_shot("open hat", signal, 44100, 176);
+    std::vector<double> signal = hat(0.3, 0.09);
+    fade_ends(signal, 4, 2000);
+    return one_shot("open hat", signal, 44100, 200);
 }
 
+// A longer, wider cluster with a little noise for the wash, ringing for 1.8 s: a quick fall
+// after the hit, then a long shimmer.
 static XmInstrument make_crash()
 {
     constexpr double kRate = 44100;
-    constexpr double kSeconds = 0.5;
-    std::vector<double> hiss = metal_noise(0x5EED5u, kSeconds, 0.25);
+    constexpr double kSeconds = 1.8;
+    constexpr double kSquares[8] = {296.1, 417.3, 533.9, 587.2, 743.6, 851.4, 1031.7, 1197.2};
+    std::vector<double> signal = square_cluster(kSquares, 8, kSeconds);
     Noise noise{0xA5A5A5u};
-    std::vector<double> signal;
-    double low = 0;
-    for (int i = 0; i < static_cast<int>(kRate * kSeconds); ++i) {
+    double peak = 0;
+    for (const double s : signal) peak = std::fmax(peak, std::fabs(s));
+    for (double& s : signal) s = s / peak + 0.5 * next_noise(noise);
+    apply(band_pass(7000, 0.5, kRate), signal);
+    apply(high_pass(3500, 0.7, kRate), signal);
+    for (size_t i = 0; i < signal.size(); ++i) {
         const double t = i / kRate;
-        low += 0.3 * (next_noise(noise) - low); // a darker wash under the sizzle
-        signal.push_back(hiss[i] + 0.35 * low * exponential(-t / 0.12));
+        signal[i] *= 0.6 * exponential(-t / 0.07) + 0.4 * exponential(-t / 0.55);
     }
-    fade_ends(signal, 4, 6000);
-    return one_shot("crash", signal, kRate, 96);
+    soft_clip(signal, 2.5);
+    fade_ends(signal, 4, 8000);
+    return one_shot("crash", signal, kRate, 72);
 }
 
 // Concert C-4: 261.626 Hz. A loop whose cycle is `period` frames plays C-4 at this many frames
@@ -290,7 +350,7 @@ static XmInstrument make_lead()
         const double sweep = 0.5 - 0.5 * cosine(kTwoPi * i / (kPeriod * kCycles));
         loop.push_back(pulse(t, 0.5 - 0.38 * sweep, kHarmonics));
     }
-    XmInstrument lead = looped("lead", loop, kPeriod, 112);
+    XmInstrument lead = looped("lead", loop, kPeriod, 64);
     lead.volume_envelope = {{0, 40}, {2, 64}, {8, 56}, {40, 48}};
     lead.sustain_point = 3;
     lead.fadeout = 0x0800;
@@ -306,7 +366,7 @@ static XmInstrument make_pluck()
     std::vector<double> cycle;
     for (int i = 0; i < kPeriod; ++i)
         cycle.push_back(pulse(static_cast<double>(i) / kPeriod, 0.25, 16));
-    XmInstrument pluck = looped("pluck", cycle, kPeriod, 72);
+    XmInstrument pluck = looped("pluck", cycle, kPeriod, 56);
     // No sustain: every note dies away by itself within a beat.
     pluck.volume_envelope = {{0, 64}, {3, 40}, {8, 20}, {16, 7}, {28, 0}};
     return pluck;
@@ -337,6 +397,28 @@ static XmInstrument make_pad(const char* name, const int (&cycles)[4])
     return pad;
 }
 
+// The reprise's countermelody: a soft triangle that breathes in, with a slow vibrato.
+static XmInstrument make_flute()
+{
+    constexpr int kPeriod = 64;
+    std::vector<double> cycle;
+    for (int i = 0; i < kPeriod; ++i) {
+        const double t = static_cast<double>(i) / kPeriod;
+        double sum = 0.15 * sine(2 * kTwoPi * t);
+        for (int k = 1; k <= 9; k += 2)
+            sum += ((k / 2) % 2 ? -1.0 : 1.0) / (k * k) * sine(kTwoPi * k * t);
+        cycle.push_back(sum);
+    }
+    XmInstrument flute = looped("flute", cycle, kPeriod, 200);
+    flute.volume_envelope = {{0, 16}, {5, 52}, {12, 64}, {40, 56}};
+    flute.sustain_point = 3;
+    flute.fadeout = 0x0600;
+    flute.vibrato_sweep = 40;
+    flute.vibrato_depth = 4;
+    flute.vibrato_rate = 10;
+    return flute;
+}
+
 std::vector<XmInstrument> make_tune_instruments()
 {
     // Just-intonation triads with the octave, minor 10:12:15:20 and major 4:5:6:8, scaled so that
@@ -352,5 +434,6 @@ std::vector<XmInstrument> make_tune_instruments()
             make_lead(),
             make_pluck(),
             make_pad("minor pad", kMinorCycles),
-            make_pad("major pad", kMajorCycles)};
+            make_pad("major pad", kMajorCycles),
+            make_flute()};
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,20 +50,66 @@ SDL_Surface* load_sheet()
     return SDL_LoadBMP(CARDIOID_SHEET);
 }
 
-bool is_black(SDL_Surface* sheet, int x, int y)
+struct Colour {
+    Uint8 r, g, b;
+};
+
+Colour colour_at(SDL_Surface* sheet, int x, int y)
 {
     const auto* row = static_cast<const Uint8*>(sheet->pixels) + y * sheet->pitch;
     const int bytes = sheet->format->BytesPerPixel;
     Uint32 pixel = 0;
     for (int i = 0; i < bytes; ++i) pixel |= static_cast<Uint32>(row[x * bytes + i]) << (8 * i);
-    Uint8 r = 0, g = 0, b = 0;
-    SDL_GetRGB(pixel, sheet->format, &r, &g, &b);
-    return r == 0 && g == 0 && b == 0;
+    Colour colour = {0, 0, 0};
+    SDL_GetRGB(pixel, sheet->format, &colour.r, &colour.g, &colour.b);
+    return colour;
+}
+
+bool is_black(SDL_Surface* sheet, int x, int y)
+{
+    const Colour colour = colour_at(sheet, x, y);
+    return colour.r == 0 && colour.g == 0 && colour.b == 0;
 }
 
 bool inside(const Area& area, int x, int y)
 {
     return x >= area.x && x < area.x + area.w && y >= area.y && y < area.y + area.h;
+}
+
+// Writes an area of the sheet enlarged `scale` times, framed in black, as a binary PPM, which
+// every image reader takes.
+void write_ppm(SDL_Surface* sheet, const Area& area, int scale, const std::filesystem::path& path)
+{
+    constexpr int kBorder = 40;
+    const int width = area.w * scale + 2 * kBorder;
+    const int height = area.h * scale + 2 * kBorder;
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << width << " " << height << "\n255\n";
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int u = (x - kBorder) / scale;
+            const int v = (y - kBorder) / scale;
+            const bool in = x >= kBorder && y >= kBorder && u < area.w && v < area.h;
+            const Colour colour = in ? colour_at(sheet, area.x + u, area.y + v) : Colour{0, 0, 0};
+            out.put(static_cast<char>(colour.r));
+            out.put(static_cast<char>(colour.g));
+            out.put(static_cast<char>(colour.b));
+        }
+    }
+}
+
+// What tesseract reads on one line of the image, without blank space.
+std::string read_text(const std::filesystem::path& image)
+{
+    const std::filesystem::path text = image.string() + ".txt";
+    const std::string command =
+        "tesseract '" + image.string() + "' '" + image.string() + "' --psm 7 >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream in(text);
+    std::string word;
+    for (char c; in.get(c);)
+        if (!std::isspace(static_cast<unsigned char>(c))) word += c;
+    return word;
 }
 
 int visible_pixels(SDL_Surface* sheet, const Area& area)
@@ -165,4 +213,43 @@ TEST(Sheet, LabelIsCentredUnderTheLoadingSprite)
     ASSERT_GE(right, left);
     EXPECT_NEAR((left + right) / 2.0, kSpriteCentreInStrip, kTolerance);
     SDL_FreeSurface(sheet);
+}
+
+// Every frame of the zoom dives into the screen's centre; the logo, enlarged 2x at (0, 40),
+// must leave a disc around it clear.
+TEST(Sheet, LogoLeavesTheZoomCentreClear)
+{
+    constexpr int kLogoY = 40;
+    constexpr double kCentreX = 320;
+    constexpr double kCentreY = 240;
+    constexpr double kClearance = 24;
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    double nearest = 1e9;
+    for (int y = 0; y < kLogoStrip.h; ++y) {
+        for (int x = 0; x < kLogoStrip.w; ++x) {
+            if (is_black(sheet, x, kLogoStrip.y + y)) continue;
+            for (int sy = kLogoY + 2 * y; sy < kLogoY + 2 * y + 2; ++sy)
+                for (int sx = 2 * x; sx < 2 * x + 2; ++sx)
+                    nearest = std::min(nearest, std::hypot(sx - kCentreX, sy - kCentreY));
+        }
+    }
+    EXPECT_GT(nearest, kClearance);
+    SDL_FreeSurface(sheet);
+}
+
+// The words must read as words, not just hold pixels: a text recogniser reads the label
+// enlarged 4x and the logo as the screen shows it, 2x, each on black.
+TEST(Sheet, TextRecognitionReadsTheLabelAndTheLogo)
+{
+    SDL_Surface* sheet = load_sheet();
+    ASSERT_NE(sheet, nullptr) << SDL_GetError();
+    std::string pattern = (std::filesystem::temp_directory_path() / "cardioid-ocr-XXXXXX").string();
+    const std::filesystem::path dir = mkdtemp(pattern.data());
+    write_ppm(sheet, kLabelStrip, 4, dir / "label.ppm");
+    write_ppm(sheet, kLogoStrip, 2, dir / "logo.ppm");
+    SDL_FreeSurface(sheet);
+    EXPECT_EQ(read_text(dir / "label.ppm"), "LOADING");
+    EXPECT_EQ(read_text(dir / "logo.ppm"), "CARDIOID");
+    std::filesystem::remove_all(dir);
 }
