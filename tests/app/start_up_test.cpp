@@ -20,6 +20,7 @@ TEST(StartUp, FillsTheDisplayRecordFromTheVideoSurface)
     EXPECT_EQ(display.screen->w, 640);
     EXPECT_EQ(display.screen->h, 480);
     EXPECT_EQ(display.screen->format->BitsPerPixel, 32);
+    EXPECT_EQ(display.screen->flags & (SDL_FULLSCREEN | SDL_HWSURFACE), Uint32{SDL_FULLSCREEN});
     EXPECT_EQ(display.pixels, display.screen->pixels);
     EXPECT_EQ(display.pitch_px * 4, display.screen->pitch);
     EXPECT_EQ(result.black, SDL_MapRGB(display.screen->format, 0, 0, 0));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 using namespace test_support;
@@ -18,10 +20,18 @@ class DemoKeys : public ::testing::Test {
     }
 };
 
-TEST_F(DemoKeys, EscapeEndsTheProcessWithStatusZero)
+// The library is shut down on the way out by the handler start_up registers. The check below
+// is registered before it, so it runs after it.
+TEST_F(DemoKeys, EscapeEndsTheProcessWithStatusZeroThroughTheExitHandler)
 {
-    push_key(SDLK_ESCAPE);
-    EXPECT_EXIT(poll_demo_keys(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            std::atexit([] { std::_Exit(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO) ? 3 : 0); });
+            start_up();
+            push_key(SDLK_ESCAPE);
+            poll_demo_keys();
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(DemoKeys, ACloseRequestEndsTheProcessWithStatusZero)

@@ -84,6 +84,16 @@ TEST_F(Explorer, KeypadMinusZoomsOutAndKeypadEqualsResets)
     push_key(SDLK_ESCAPE);
     visit();
     expect_view(-2.5, 1.5, -1.5, 1.5);
+
+    // In Julia mode the mode and the constant stay.
+    push_click(SDL_BUTTON_RIGHT, 200, 260);
+    push_key(SDLK_KP_EQUALS);
+    push_key(SDLK_ESCAPE);
+    visit();
+    expect_view(-2.5, 1.5, -1.5, 1.5);
+    EXPECT_TRUE(fractal_state.julia);
+    EXPECT_EQ(fractal_state.julia_c_re, -1.25);
+    EXPECT_EQ(screen_mismatches(), 0);
 }
 
 TEST_F(Explorer, RightAndMiddleClicksOpenTheJuliaSetOfThePoint)
