@@ -20,9 +20,9 @@ struct Present {
 struct ScreenWatch {
     bool on;
     std::vector<Present> presents;
-    std::vector<int> rows;           // rows presented one at a time, as the explorer draws
-    Uint32 pending_delay_ms;         // asked for since the last whole-screen present
-    std::function<void(int)> look;   // called with each whole-screen present's index
+    std::vector<int> rows;         // rows presented one at a time, as the explorer draws
+    Uint32 pending_delay_ms;       // asked for since the last whole-screen present
+    std::function<void(int)> look; // called with each whole-screen present's index
 };
 extern ScreenWatch screen_watch;
 

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -14,50 +13,25 @@ namespace {
 
 using namespace test_support;
 
-constexpr double kZoomRe = -1.6275794501492922;
-constexpr double kZoomIm = -0.0216630454161035;
-constexpr Uint32 kRgb = 0x00FFFFFF;
-
-Uint32 sheet_rgb(int x, int y)
+RefRgb sheet_rgb(int x, int y)
 {
-    return test_sheet_colour(x, y) & kRgb;
-}
-
-// Preload step i: on black, the sprite cell 40 times enlarged at (176, 80), the label strip at
-// (224, 416) on odd steps only, and a white bar at y 450, i / 43 of 639 pixels wide.
-Uint32 loading_rgb(int step, int x, int y)
-{
-    if (y >= 450 && x < step * 639 / 43) return kRgb;
-    if (x >= 176 && x < 496 && y >= 80 && y < 400)
-        return sheet_rgb((x - 176) / 40, 226 + (y - 80) / 40);
-    if (step % 2 == 1 && x >= 224 && x < 544 && y >= 416 && y < 447)
-        return sheet_rgb(x - 224, y - 415);
-    return 0;
+    const Uint32 c = test_sheet_colour(x, y);
+    return {static_cast<int>(c >> 16 & 0xFF), static_cast<int>(c >> 8 & 0xFF),
+            static_cast<int>(c & 0xFF)};
 }
 
 // Each slot of the playback tests holds a picture of its own, never black.
-Uint32 slot_rgb(int slot, int x, int y)
+RefRgb slot_rgb(int slot, int x, int y)
 {
-    return static_cast<Uint32>(slot * 5 + 20) << 16 | static_cast<Uint32>(x % 200 + 30) << 8 |
-           static_cast<Uint32>(y % 200 + 30);
+    return {slot * 5 + 20, x % 200 + 30, y % 200 + 30};
 }
 
-// A playback step: the slot (black when empty) under the logo strip, doubled, at (0, 40). Black
-// sheet pixels and the logo's last two rows let the slot show through.
-Uint32 playback_rgb(int slot, bool empty, int x, int y)
-{
-    const int logo_y = y - 40;
-    if (logo_y >= 0 && logo_y < 254 && sheet_rgb(x / 2, 257 + logo_y / 2) != 0)
-        return sheet_rgb(x / 2, 257 + logo_y / 2);
-    return empty ? 0 : slot_rgb(slot, x, y);
-}
-
-int screen_mismatches(const std::function<Uint32(int, int)>& expected)
+int screen_mismatches(const std::function<RefRgb(int, int)>& expected)
 {
     int mismatches = 0;
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x)
-            mismatches += (surface_row(display.screen, y)[x] & kRgb) != expected(x, y);
+            mismatches += screen_rgb(display.screen, x, y) != expected(x, y);
     return mismatches;
 }
 
@@ -75,14 +49,16 @@ class Timeline : public ::testing::Test {
         for (SDL_Surface*& frame : frame_table.frames) SDL_FreeSurface(frame);
         frame_table = {};
     }
-    void fill_slots(int count)
+    void fill_slots(int first, int end)
     {
-        for (int slot = 0; slot < count; ++slot) {
+        for (int slot = first; slot < end; ++slot) {
             SDL_Surface* frame = SDL_CreateRGBSurface(0, 640, 480, 32, 0x00FF0000, 0x0000FF00,
                                                       0x000000FF, 0xFF000000);
             for (int y = 0; y < 480; ++y)
-                for (int x = 0; x < 640; ++x)
-                    surface_row(frame, y)[x] = 0xFF000000 | slot_rgb(slot, x, y);
+                for (int x = 0; x < 640; ++x) {
+                    const RefRgb c = slot_rgb(slot, x, y);
+                    surface_row(frame, y)[x] = SDL_MapRGB(frame->format, c.r, c.g, c.b);
+                }
             frame_table.frames[slot] = frame;
         }
     }
@@ -99,7 +75,8 @@ TEST_F(Timeline, EachPreloadStepShowsItsLoadingScreenAndStoresItsZoomFrame)
     std::vector<int> mismatches;
     {
         Watching watch([&](int step) {
-            mismatches.push_back(screen_mismatches([&](int x, int y) { return loading_rgb(step, x, y); }));
+            mismatches.push_back(screen_mismatches(
+                [&](int x, int y) { return ref_loading(sheet_rgb, step, x, y); }));
             if (step != 20) return;
             push_key(SDLK_m);
             push_key(SDLK_i);
@@ -111,7 +88,7 @@ TEST_F(Timeline, EachPreloadStepShowsItsLoadingScreenAndStoresItsZoomFrame)
     EXPECT_FALSE(frame_table.exhausted);
     for (int step = 0; step < 44; ++step) {
         fractal_state.max_iterations = step <= 20 ? 1000 : 2000;
-        const double s = std::pow(0.75, step + 64);
+        const double s = zoom_scale(step);
         SDL_Surface* picture = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
         SDL_Surface* frame = frame_table.frames[step];
         ASSERT_NE(picture, nullptr);
@@ -134,7 +111,8 @@ TEST_F(Timeline, AStepWithoutAnImageEndsTheZoom)
     int shown = 0;
     {
         Watching watch([&](int step) {
-            shown += screen_mismatches([&](int x, int y) { return loading_rgb(step, x, y); }) == 0;
+            shown += screen_mismatches(
+                         [&](int x, int y) { return ref_loading(sheet_rgb, step, x, y); }) == 0;
             if (step == 2) fractal_state.max_iterations = 1;
         });
         preload();
@@ -143,18 +121,33 @@ TEST_F(Timeline, AStepWithoutAnImageEndsTheZoom)
     EXPECT_TRUE(frame_table.exhausted);
     for (int step = 0; step < 44; ++step) EXPECT_EQ(frame_table.frames[step] == nullptr, step >= 3);
     // The view of the last step rendered stays published.
-    EXPECT_EQ(fractal_state.x_min, kZoomRe - 4 * std::pow(0.75, 3 + 64) * 0.5);
+    EXPECT_EQ(fractal_state.x_min, kZoomRe - 4 * zoom_scale(3) * 0.5);
 }
 
-// The 45 s window closes during the pass, which still runs to its end; then no pass begins.
-TEST_F(Timeline, APassShowsTheSlotsInOrderUnderTheLogoFiftyMillisecondsApart)
+// The first empty slot shows black under the logo and ends the pass; the next begins at slot 0.
+// With every slot full, a pass shows all 44; the 45 s window closes during it, and it still runs
+// to its end. Then no pass begins.
+TEST_F(Timeline, PassesShowTheSlotsInOrderUnderTheLogoFiftyMillisecondsApart)
 {
-    fill_slots(44);
+    fill_slots(0, 10);
+    int slots = 11, empty = 10, stop_at = 12;
     std::vector<int> mismatches;
     Watching watch([&](int step) {
-        mismatches.push_back(screen_mismatches([&](int x, int y) { return playback_rgb(step, false, x, y); }));
-        if (step == 2 * 44) throw StopWatching{};
+        const int slot = step % slots;
+        mismatches.push_back(screen_mismatches([&](int x, int y) {
+            return ref_playback(sheet_rgb, slot == empty ? RefRgb{} : slot_rgb(slot, x, y), x, y);
+        }));
+        if (step == stop_at) throw StopWatching{};
     });
+    EXPECT_THROW(play(SDL_GetTicks()), StopWatching);
+    EXPECT_EQ(mismatches, std::vector<int>(13, 0));
+
+    fill_slots(10, 44);
+    slots = 44;
+    empty = -1;
+    stop_at = 2 * 44; // a second pass would be a fault
+    mismatches.clear();
+    screen_watch.presents.clear();
     EXPECT_NO_THROW(play(SDL_GetTicks() - 44800));
     EXPECT_EQ(mismatches, std::vector<int>(44, 0));
     const std::vector<Present>& presents = screen_watch.presents;
@@ -167,19 +160,6 @@ TEST_F(Timeline, APassShowsTheSlotsInOrderUnderTheLogoFiftyMillisecondsApart)
     screen_watch.presents.clear();
     play(SDL_GetTicks() - 45000);
     EXPECT_TRUE(screen_watch.presents.empty());
-}
-
-TEST_F(Timeline, TheFirstEmptySlotShowsBlackUnderTheLogoAndEndsThePass)
-{
-    fill_slots(10);
-    std::vector<int> mismatches;
-    Watching watch([&](int step) {
-        const int slot = step % 11;
-        mismatches.push_back(screen_mismatches([&](int x, int y) { return playback_rgb(slot, slot == 10, x, y); }));
-        if (step == 12) throw StopWatching{};
-    });
-    EXPECT_THROW(play(SDL_GetTicks()), StopWatching);
-    EXPECT_EQ(mismatches, std::vector<int>(13, 0));
 }
 
 } // namespace

@@ -88,15 +88,6 @@ RunResult run_cardioid_in(const std::filesystem::path& dir,
             std::string(std::istreambuf_iterator<char>(in), {})};
 }
 
-TEST(StartUp, MissingSheetEndsWithStatusOneAndAMessage)
-{
-    const auto dir = scratch_dir() / "no-sheet";
-    std::filesystem::create_directories(dir);
-    const RunResult result = run_cardioid_in(dir);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("gfx.bmp"), std::string::npos) << result.err;
-}
-
 TEST(StartUp, ARefusedVideoModeEndsWithStatusOneAndTheLibrarysReason)
 {
     const auto dir = scratch_dir() / "no-display";
@@ -109,16 +100,20 @@ TEST(StartUp, ARefusedVideoModeEndsWithStatusOneAndTheLibrarysReason)
     EXPECT_NE(result.err.find("No available video device"), std::string::npos) << result.err;
 }
 
-TEST(StartUp, ASheetThatIsNotABmpEndsWithStatusOneAndAMessage)
+TEST(StartUp, AMissingSheetOrOneThatIsNotABmpEndsWithStatusOneAndAMessage)
 {
+    const auto dir = scratch_dir() / "bad-sheet";
+    std::filesystem::create_directories(dir);
     for (const char* content : {"", "BM", "this is not a picture at all, just some text\n"}) {
-        const auto dir = scratch_dir() / "bad-sheet";
-        std::filesystem::create_directories(dir);
         std::ofstream(dir / "gfx.bmp") << content;
         const RunResult result = run_cardioid_in(dir);
         EXPECT_EQ(result.status, 1) << content;
         EXPECT_NE(result.err.find("gfx.bmp"), std::string::npos) << result.err;
+        std::filesystem::remove(dir / "gfx.bmp");
     }
+    const RunResult missing = run_cardioid_in(dir);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("gfx.bmp"), std::string::npos) << missing.err;
 }
 
 TEST(StartUp, ASheetTooSmallForItsAreasEndsWithStatusOneAndAMessage)
