@@ -11,6 +11,8 @@ int main()
 {
     Display* x = XOpenDisplay(nullptr);
     if (x == nullptr) return 2;
+    // A window may be gone before it is looked at; that is no reason to stop watching.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     const Window root = DefaultRootWindow(x);
     XWindowAttributes screen;
     XGetWindowAttributes(x, root, &screen);
@@ -24,15 +26,17 @@ int main()
     for (;;) {
         XEvent event;
         XNextEvent(x, &event);
-        if (event.type == MapNotify && event.xmap.override_redirect) {
-            XWindowAttributes window;
-            XGetWindowAttributes(x, event.xmap.window, &window);
-            if (window.x == 0 && window.y == 0 && window.width == screen.width &&
-                window.height == screen.height) {
-                std::printf("an override-redirect window covers the %dx%d screen\n", window.width,
-                            window.height);
-                return 0;
-            }
+        // Mapped and sized in either order.
+        const bool placed = (event.type == MapNotify && event.xmap.override_redirect) ||
+                            (event.type == ConfigureNotify && event.xconfigure.override_redirect);
+        const Window id = event.type == MapNotify ? event.xmap.window : event.xconfigure.window;
+        XWindowAttributes window;
+        if (placed && XGetWindowAttributes(x, id, &window) && window.map_state == IsViewable &&
+            window.x == 0 && window.y == 0 && window.width == screen.width &&
+            window.height == screen.height) {
+            std::printf("an override-redirect window covers the %dx%d screen\n", window.width,
+                        window.height);
+            return 0;
         }
         const XClientMessageEvent& message = event.xclient;
         if (event.type == ClientMessage && message.message_type == state &&

@@ -149,7 +149,7 @@ TEST_F(Starfield, InterludeStartsFromBlackAndStepsEveryFiveMillisecondsForFourSe
     EXPECT_LT(elapsed, 4800u); // one step and a 5 ms delay past the end, on a shared machine
     // The scattered sky, then one present per step: the first at once, each later one 5 ms on.
     const std::vector<Present>& presents = screen_watch.presents;
-    ASSERT_GT(presents.size(), 100u);
+    ASSERT_GT(presents.size(), 40u);
     EXPECT_LE(presents.size(), 1u + 800u);
     EXPECT_EQ(presents[1].delay_ms, 0u);
     for (size_t step = 2; step < presents.size(); ++step)
