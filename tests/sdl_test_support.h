@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/app.h"
+#include "effects/effects.h"
 #include "fractal/fractal.h"
 #include "reference.h"
 
@@ -12,6 +13,10 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace test_support {
 
@@ -70,6 +75,16 @@ inline StartUpResult start_test_display()
     enter_scratch_dir();
     write_test_sheet();
     return start_up();
+}
+
+// The overlays and the cut surfaces behind them are kept until exit by design; under the
+// sanitizers the leak checker is told so.
+inline Overlays build_kept_overlays()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan::ScopedDisabler kept_until_exit;
+#endif
+    return build_overlays();
 }
 
 inline void reset_fractal_state()

@@ -20,6 +20,7 @@ TEST(StartUp, FillsTheDisplayRecordFromTheVideoSurface)
     EXPECT_EQ(display.screen->w, 640);
     EXPECT_EQ(display.screen->h, 480);
     EXPECT_EQ(display.screen->format->BitsPerPixel, 32);
+    EXPECT_EQ(display.screen->flags & (SDL_FULLSCREEN | SDL_HWSURFACE), Uint32{SDL_FULLSCREEN});
     EXPECT_EQ(display.pixels, display.screen->pixels);
     EXPECT_EQ(display.pitch_px * 4, display.screen->pitch);
     EXPECT_EQ(result.black, SDL_MapRGB(display.screen->format, 0, 0, 0));
@@ -87,15 +88,6 @@ RunResult run_cardioid_in(const std::filesystem::path& dir,
             std::string(std::istreambuf_iterator<char>(in), {})};
 }
 
-TEST(StartUp, MissingSheetEndsWithStatusOneAndAMessage)
-{
-    const auto dir = scratch_dir() / "no-sheet";
-    std::filesystem::create_directories(dir);
-    const RunResult result = run_cardioid_in(dir);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("gfx.bmp"), std::string::npos) << result.err;
-}
-
 TEST(StartUp, ARefusedVideoModeEndsWithStatusOneAndTheLibrarysReason)
 {
     const auto dir = scratch_dir() / "no-display";
@@ -108,16 +100,20 @@ TEST(StartUp, ARefusedVideoModeEndsWithStatusOneAndTheLibrarysReason)
     EXPECT_NE(result.err.find("No available video device"), std::string::npos) << result.err;
 }
 
-TEST(StartUp, ASheetThatIsNotABmpEndsWithStatusOneAndAMessage)
+TEST(StartUp, AMissingSheetOrOneThatIsNotABmpEndsWithStatusOneAndAMessage)
 {
+    const auto dir = scratch_dir() / "bad-sheet";
+    std::filesystem::create_directories(dir);
     for (const char* content : {"", "BM", "this is not a picture at all, just some text\n"}) {
-        const auto dir = scratch_dir() / "bad-sheet";
-        std::filesystem::create_directories(dir);
         std::ofstream(dir / "gfx.bmp") << content;
         const RunResult result = run_cardioid_in(dir);
         EXPECT_EQ(result.status, 1) << content;
         EXPECT_NE(result.err.find("gfx.bmp"), std::string::npos) << result.err;
+        std::filesystem::remove(dir / "gfx.bmp");
     }
+    const RunResult missing = run_cardioid_in(dir);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("gfx.bmp"), std::string::npos) << missing.err;
 }
 
 TEST(StartUp, ASheetTooSmallForItsAreasEndsWithStatusOneAndAMessage)

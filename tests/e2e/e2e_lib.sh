@@ -1,15 +1,18 @@
 # Shared steps of the end-to-end tests: a private X server, the real binary in a scratch
 # directory holding the real assets, input through xdotool, standard output and audio captured.
 # Sourced by the scenario scripts with: BIN (the program), ASSETS (its asset folder),
-# CHECK (the screenshot checker).
+# CHECK (the screenshot checker), PROBE (the full-screen probe).
 set -euo pipefail
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/cardioid-e2e-XXXXXX")
 xvfb_pid=""
 app_pid=""
+probe_pid=""
 
 cleanup() {
-    [ -n "$app_pid" ] && kill -TERM "$app_pid" 2>/dev/null || true
+    # A paused program gets the request to quit when it is let go on.
+    [ -n "$app_pid" ] && { kill -TERM "$app_pid" && kill -CONT "$app_pid"; } 2>/dev/null || true
+    [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
@@ -46,6 +49,18 @@ start_x() {
     done
     xvfb_pid=""
     fail "no X server could be started"
+}
+
+# Watches for a window that takes the whole screen (full_screen_probe.cpp); started before the
+# program, it ends once it has seen one.
+start_probe() {
+    "$PROBE" >"$work/probe" &
+    probe_pid=$!
+    for _ in $(seq 200); do
+        grep -q watching "$work/probe" && return 0
+        sleep 0.02
+    done
+    fail "the full-screen probe did not start"
 }
 
 # Copies the real assets into the scratch directory, unless a scenario leaves one out.
@@ -103,18 +118,28 @@ wait_exit() {
 key() { xdotool key "$@"; }
 click() { xdotool mousemove "$1" "$2" click "$3"; }
 
-# Presses P and waits until the complete 640x480 24-bit "screen.bmp" is there.
+# What the user sees: the X server's whole 640x480 screen, as a 24-bit BMP.
+grab() { import -silent -window root "BMP3:$work/$1"; }
+
+# Presses P and waits until the complete 640x480 24-bit "screen.bmp" is there, and then until the
+# window shows the very same picture: what was drawn must also have been presented.
 screenshot() {
+    local size=0
     rm -f "$work/screen.bmp"
     key p
     for _ in $(seq 200); do
-        [ "$(stat -c %s "$work/screen.bmp" 2>/dev/null || echo 0)" -eq 921654 ] && {
-            cp "$work/screen.bmp" "$work/$1"
-            return 0
-        }
+        size=$(stat -c %s "$work/screen.bmp" 2>/dev/null || echo 0)
+        [ "$size" -eq 921654 ] && break
         sleep 0.05
     done
-    fail "P wrote no complete screen.bmp"
+    [ "$size" -eq 921654 ] || fail "P wrote no complete screen.bmp"
+    cp "$work/screen.bmp" "$work/$1"
+    for _ in $(seq 20); do
+        grab "shown-$1"
+        compare -metric AE "$work/$1" "$work/shown-$1" null: 2>/dev/null && return 0
+        sleep 0.25
+    done
+    fail "the window does not show the picture of $1"
 }
 
 # Peak and RMS of the raw signed 16-bit audio the disk driver wrote, as fractions of full scale.

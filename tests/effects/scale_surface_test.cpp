@@ -52,65 +52,26 @@ class ScaleSurface : public ::testing::Test {
     void SetUp() override { start_test_display(); }
 };
 
-TEST_F(ScaleSurface, EightByEightToThreeHundredTwentyMakesFortyPixelBlocks)
+// The program's three enlargements (40x40 and 2x2 blocks), a halving that takes every other pixel
+// from the top left, and uneven ratios, where rounding or a ratio computed once in floating point
+// would show. With release clear the source stays valid and unchanged.
+TEST_F(ScaleSurface, EveryPixelFollowsTheWholeNumberProducts)
 {
-    SDL_Surface* cell = patterned_surface(8, 8);
-    SDL_Surface* big = scale_surface(cell, 320, 320, false);
-    ASSERT_NE(big, nullptr);
-    EXPECT_EQ(big->w, 320);
-    EXPECT_EQ(big->h, 320);
-    for (int y = 0; y < 320; ++y)
-        for (int x = 0; x < 320; ++x)
-            ASSERT_EQ(pixel(big, x, y), pattern(x / 40, y / 40)) << x << "," << y;
-    SDL_FreeSurface(big);
-    SDL_FreeSurface(cell);
-}
-
-TEST_F(ScaleSurface, DoublingMakesTwoPixelBlocksUpToTheLastRowAndColumn)
-{
-    SDL_Surface* frame = patterned_surface(320, 240);
-    SDL_Surface* big = scale_surface(frame, 640, 480, false);
-    ASSERT_NE(big, nullptr);
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x)
-            ASSERT_EQ(pixel(big, x, y), pattern(x / 2, y / 2)) << x << "," << y;
-    EXPECT_EQ(pixel(big, 639, 479), pattern(319, 239));
-    SDL_FreeSurface(big);
-    SDL_FreeSurface(frame);
-
-    SDL_Surface* strip = patterned_surface(320, 128);
-    SDL_Surface* logo = scale_surface(strip, 640, 256, false);
-    ASSERT_NE(logo, nullptr);
-    EXPECT_EQ(mismatches_with_formula(strip, logo), 0);
-    EXPECT_EQ(pixel(logo, 639, 255), pattern(319, 127));
-    SDL_FreeSurface(logo);
-    SDL_FreeSurface(strip);
-}
-
-TEST_F(ScaleSurface, HalvingTakesEveryOtherPixelFromTheTopLeft)
-{
-    SDL_Surface* source = patterned_surface(4, 4);
-    SDL_Surface* small = scale_surface(source, 2, 2, false);
-    ASSERT_NE(small, nullptr);
-    EXPECT_EQ(pixel(small, 0, 0), pattern(0, 0));
-    EXPECT_EQ(pixel(small, 1, 0), pattern(2, 0));
-    EXPECT_EQ(pixel(small, 0, 1), pattern(0, 2));
-    EXPECT_EQ(pixel(small, 1, 1), pattern(2, 2));
-    SDL_FreeSurface(small);
-    SDL_FreeSurface(source);
-}
-
-// Uneven ratios are where rounding, or a ratio computed once in floating point, would show.
-TEST_F(ScaleSurface, UnevenRatiosFollowTheWholeNumberProducts)
-{
-    const int sizes[][4] = {
-        {7, 5, 13, 11}, {320, 240, 641, 479}, {13, 11, 7, 5}, {3, 200, 1000, 3}};
+    const int sizes[][4] = {{8, 8, 320, 320}, {320, 240, 640, 480}, {320, 128, 640, 256},
+                            {4, 4, 2, 2},     {7, 5, 13, 11},       {320, 240, 641, 479},
+                            {13, 11, 7, 5},   {3, 200, 1000, 3}};
     for (const auto& s : sizes) {
         SDL_Surface* source = patterned_surface(s[0], s[1]);
+        const int refcount = source->refcount;
         SDL_Surface* scaled = scale_surface(source, s[2], s[3], false);
         ASSERT_NE(scaled, nullptr);
+        EXPECT_EQ(scaled->w, s[2]);
+        EXPECT_EQ(scaled->h, s[3]);
         EXPECT_EQ(mismatches_with_formula(source, scaled), 0)
             << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3];
+        EXPECT_EQ(source->refcount, refcount);
+        for (int y = 0; y < s[1]; ++y)
+            for (int x = 0; x < s[0]; ++x) ASSERT_EQ(pixel(source, x, y), pattern(x, y));
         SDL_FreeSurface(scaled);
         SDL_FreeSurface(source);
     }
@@ -118,11 +79,9 @@ TEST_F(ScaleSurface, UnevenRatiosFollowTheWholeNumberProducts)
 
 TEST_F(ScaleSurface, KeepsThePixelLayoutAndCopiesAlphaBitsUnchanged)
 {
-    SDL_Surface* source = patterned_surface(8, 8);
-    surface_row(source, 0)[0] = 0x00123456; // fully transparent
-    surface_row(source, 0)[1] = 0x7F123456;
-    surface_row(source, 0)[2] = 0xFF123456;
-    SDL_Surface* big = scale_surface(source, 16, 16, false);
+    // The pattern's alpha bytes include 0x00, 0x7F and 0xFF.
+    SDL_Surface* source = patterned_surface(16, 16);
+    SDL_Surface* big = scale_surface(source, 32, 32, false);
     ASSERT_NE(big, nullptr);
     EXPECT_EQ(big->format->BitsPerPixel, 32);
     EXPECT_EQ(big->format->Rmask, kRmask);
@@ -130,9 +89,6 @@ TEST_F(ScaleSurface, KeepsThePixelLayoutAndCopiesAlphaBitsUnchanged)
     EXPECT_EQ(big->format->Bmask, kBmask);
     EXPECT_EQ(big->format->Amask, kAmask);
     EXPECT_EQ(big->flags & SDL_HWSURFACE, 0u);
-    EXPECT_EQ(pixel(big, 1, 1), 0x00123456u);
-    EXPECT_EQ(pixel(big, 2, 0), 0x7F123456u);
-    EXPECT_EQ(pixel(big, 5, 1), 0xFF123456u);
     EXPECT_EQ(mismatches_with_formula(source, big), 0);
     SDL_FreeSurface(big);
     SDL_FreeSurface(source);
@@ -145,25 +101,6 @@ TEST_F(ScaleSurface, KeepsThePixelLayoutAndCopiesAlphaBitsUnchanged)
     EXPECT_EQ(mismatches_with_formula(plain, plain_big), 0);
     SDL_FreeSurface(plain_big);
     SDL_FreeSurface(plain);
-}
-
-TEST_F(ScaleSurface, WithReleaseClearTheSourceStaysValidAndUnchanged)
-{
-    SDL_Surface* source = patterned_surface(8, 8);
-    const int refcount = source->refcount;
-    SDL_Surface* big = scale_surface(source, 320, 320, false);
-    ASSERT_NE(big, nullptr);
-    EXPECT_EQ(source->refcount, refcount);
-    EXPECT_EQ(source->w, 8);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(pixel(source, x, y), pattern(x, y));
-    // Still usable as a surface.
-    SDL_Surface* again = scale_surface(source, 8, 8, false);
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(mismatches_with_formula(source, again), 0);
-    SDL_FreeSurface(again);
-    SDL_FreeSurface(big);
-    SDL_FreeSurface(source);
 }
 
 // An extra reference keeps the source alive, so one SDL_FreeSurface shows as one count less.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 // A 32-bit format with red in bits 16-23, like the screen and the preload frames.
@@ -19,14 +21,19 @@ struct Format32 {
     }
 };
 
+// The program and the tests' reference alike.
 TEST(EscapeColour, MatchesTheDocumentedColours)
 {
     Format32 f;
-    EXPECT_EQ(f.rgb(escape_colour(0, 1000, f.surface->format)), (RefRgb{127, 95, 127}));
-    EXPECT_EQ(f.rgb(escape_colour(1, 1000, f.surface->format)), (RefRgb{119, 91, 134}));
-    EXPECT_EQ(f.rgb(escape_colour(25, 1000, f.surface->format)), (RefRgb{0, 11, 253}));
-    EXPECT_EQ(f.rgb(escape_colour(75, 1000, f.surface->format)), (RefRgb{253, 127, 0}));
-    EXPECT_EQ(f.rgb(escape_colour(999, 1000, f.surface->format)), (RefRgb{134, 225, 119}));
+    const std::pair<int, RefRgb> documented[] = {{0, {127, 95, 127}},
+                                                 {1, {119, 91, 134}},
+                                                 {25, {0, 11, 253}},
+                                                 {75, {253, 127, 0}},
+                                                 {999, {134, 225, 119}}};
+    for (const auto& [n, rgb] : documented) {
+        EXPECT_EQ(f.rgb(escape_colour(n, 1000, f.surface->format)), rgb) << n;
+        EXPECT_EQ(ref_colour(n, 1000), rgb) << n;
+    }
 }
 
 TEST(EscapeColour, AgreesWithThePlainFormulaForEveryCount)
