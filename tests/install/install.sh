@@ -46,11 +46,10 @@ for _ in $(seq 200); do
 done
 [ -s "$folder/screen.bmp" ] || fail "no screen.bmp in $folder"
 key Escape
-sleep 0.3
+wait_line '^Preload time: [0-9]+ ms$' 60
 key Escape
 wait_exit 10
 [ "$app_status" -eq 0 ] || fail "exit status $app_status"
-grep -q -E '^Preload time: [0-9]+ ms$' "$work/stdout" || fail "no preload line"
 cmp -s "$ASSETS/gfx.bmp" "$folder/gfx.bmp" || fail "the stale sheet was not refreshed"
 cmp -s "$ASSETS/sfx.xm" "$folder/sfx.xm" || fail "no tune in $folder"
 grep -q -F "$folder" "$work/stderr" && grep -q 'screen\.bmp' "$work/stderr" ||
