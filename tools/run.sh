@@ -45,8 +45,10 @@ need_test_packages() {
     need_command dpkg-shlibdeps dpkg-dev
     need_command aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
     need_command qemu-aarch64 qemu-user
-    # sdl12-compat for the second run of the tests runs on SDL2, which installs beside classic.
-    if installed libsdl1.2debian; then installed libsdl2-2.0-0 || missing+=(libsdl2-2.0-0); fi
+    # sdl12-compat, for the second run of the tests beside the classic library, runs on SDL2.
+    if command -v dpkg-query >/dev/null && ! installed libsdl2-2.0-0; then
+        missing+=(libsdl2-2.0-0)
+    fi
 }
 
 other_distributions() {

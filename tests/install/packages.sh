@@ -40,7 +40,7 @@ both="need_build_packages need_test_packages"
 compat_dev="libsdl1.2-compat libsdl1.2-compat-shim libsdl1.2-compat-dev libsdl2-2.0-0"
 classic_dev="libsdl1.2debian libsdl1.2-dev"
 
-expect "$both" "gtest" "" "libsdl1.2-dev libsdl-mixer1.2-dev"
+expect "$both" "gtest" "" "libsdl1.2-dev libsdl-mixer1.2-dev libsdl2-2.0-0"
 expect "$both" "sdl SDL_mixer gtest" "$compat_dev libsdl-mixer1.2-dev" ""
 expect "$both" "sdl gtest" "$compat_dev" "libsdl-mixer1.2-dev"
 expect "$both" "gtest" "libsdl1.2-compat libsdl1.2-compat-shim libsdl2-2.0-0" \
