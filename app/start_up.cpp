@@ -1,8 +1,10 @@
 // Bringing the library, audio, display and assets up, and taking them down again.
 #include "app.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // The only fatal path: something the demo cannot run without (the video mode, the sprite sheet).
 void fatal(const char* what)
@@ -14,6 +16,28 @@ void fatal(const char* what)
 static void quit_library()
 {
     SDL_Quit();
+}
+
+// Without a display the library falls back to a driver that opens no window: classic SDL 1.2
+// draws with characters in the terminal (aalib, caca), sdl12-compat on an invisible surface
+// (offscreen). Either way nobody sees the demo, and it runs until it ends or is killed. A driver
+// chosen through SDL_VIDEODRIVER, any of these included, is always honoured.
+static void refuse_driver_without_window()
+{
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && chosen[0] != '\0') return;
+    char name[32];
+    if (SDL_VideoDriverName(name, sizeof name) == nullptr) return;
+    constexpr const char* kDriversWithoutWindow[] = {"aalib", "caca", "offscreen", "dummy"};
+    for (const char* fallback : kDriversWithoutWindow) {
+        if (std::strcmp(name, fallback) != 0) continue;
+        // Gives the terminal back first, so that the message stays on it.
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("the library fell back to its \"%s\" video driver, which opens no window "
+                     "(SDL_VIDEODRIVER=%s chooses it anyway)",
+                     name, name);
+        fatal("no display to show the demo on");
+    }
 }
 
 StartUpResult start_up()
@@ -31,6 +55,7 @@ StartUpResult start_up()
     SDL_Init(kInitFlags);
     // Escape in any demo loop calls exit(0) directly; this handler is what restores the desktop.
     std::atexit(quit_library);
+    refuse_driver_without_window();
     Mix_OpenAudio(kSampleRate, AUDIO_S16LSB, kChannels, kBufferSamples);
     StartUpResult result{};
     result.music = Mix_LoadMUS("sfx.xm");
@@ -45,7 +70,15 @@ StartUpResult start_up()
     result.black = SDL_MapRGB(display.screen->format, 0, 0, 0);
     result.white = SDL_MapRGB(display.screen->format, 255, 255, 255);
 
-    display.sheet = SDL_LoadBMP_RW(SDL_RWFromFile("gfx.bmp", "rb"), 1);
+    // The operating system's reason for a sheet that cannot be opened: the library's message
+    // does not give it, and sdl12-compat's is overwritten by the load of no stream.
+    errno = 0;
+    SDL_RWops* sheet_file = SDL_RWFromFile("gfx.bmp", "rb");
+    if (sheet_file == nullptr) {
+        if (errno != 0) SDL_SetError("%s", std::strerror(errno));
+        fatal("cannot open the sprite sheet \"gfx.bmp\"");
+    }
+    display.sheet = SDL_LoadBMP_RW(sheet_file, 1);
     if (display.sheet == nullptr) fatal("cannot load the sprite sheet \"gfx.bmp\"");
     constexpr int kSheetMinWidth = 320; // the logo strip ends at x 320, y 384
     constexpr int kSheetMinHeight = 384;

@@ -1,5 +1,6 @@
 // The vector escape-time kernel, written once over the vector width; escape_row_sse2.cpp,
-// escape_row_avx2.cpp and escape_row_avx512.cpp each compile it for their instruction set.
+// escape_row_avx2.cpp and escape_row_avx512.cpp each compile it for their instruction set on
+// x86-64, and escape_row_generic.cpp for any other processor.
 //
 // A row is cut into blocks of neighbouring pixels, one to a vector lane; neighbours take nearly
 // the same number of iterations, so a block's lanes finish close together. Its vectors are
@@ -17,11 +18,15 @@
 // Which lanes are live is kept as bits in an ordinary register, one per lane. Vector
 // comparisons only ever become such bits or pick between two vectors: GCC lowers a combination
 // of comparison masks lane by lane for SSE2, and AVX-512 compares into mask registers anyway.
+// Only those bits and the square root take x86 instructions by name; elsewhere they are
+// written lane by lane, and every other line is the same on every processor.
 #pragma once
 
-#include "fractal.h"
+#include "escape_time.h"
 
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 
 #include <cstring>
 
@@ -96,27 +101,46 @@ template <typename Vector> static inline void store(void* to, Vector v)
     std::memcpy(to, &v, sizeof v);
 }
 
+#if !defined(__x86_64__)
+// One bit per lane of a comparison's result, whose lanes are all ones or all zeros.
+template <typename Mask> static inline uint64_t mask_bits(Mask mask)
+{
+    uint64_t bits = 0;
+    for (int i = 0; i < static_cast<int>(sizeof mask / sizeof mask[0]); ++i)
+        bits |= static_cast<uint64_t>(mask[i] & 1) << i;
+    return bits;
+}
+#endif
+
 // The lanes where a < b, one bit each; false with NaN, like escape_count's test. Below 512 bits
 // it is the plain vector comparison, which the compiler then shares with an a < b nearby.
 template <typename Doubles> static inline uint64_t less_bits(Doubles a, Doubles b)
 {
+#if defined(__x86_64__)
     if constexpr (sizeof a == 64)
         return _mm512_cmp_pd_mask(a, b, _CMP_LT_OS);
     else if constexpr (sizeof a == 32)
         return static_cast<uint64_t>(_mm256_movemask_pd(__m256d(a < b)));
     else
         return static_cast<uint64_t>(_mm_movemask_pd(__m128d(a < b)));
+#else
+    return mask_bits(a < b);
+#endif
 }
 
 // The lanes where a == b, one bit each.
 template <typename Doubles> static inline uint64_t equal_bits(Doubles a, Doubles b)
 {
+#if defined(__x86_64__)
     if constexpr (sizeof a == 64)
         return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ);
     else if constexpr (sizeof a == 32)
         return static_cast<uint64_t>(_mm256_movemask_pd(__m256d(a == b)));
     else
         return static_cast<uint64_t>(_mm_movemask_pd(__m128d(a == b)));
+#else
+    return mask_bits(a == b);
+#endif
 }
 
 // All-ones in the lanes whose bit is set. Each half of a lane is tested on its own, as SSE2
@@ -137,8 +161,10 @@ static inline Vector select(Int64s mask, Vector a, Vector b)
     return Vector((Int64s(a) & mask) | (Int64s(b) & ~mask));
 }
 
+// Correctly rounded in every lane, as IEEE 754 asks of every square root instruction.
 template <typename Doubles> static inline Doubles square_root(Doubles x)
 {
+#if defined(__x86_64__)
     // The unmasked 512-bit form trips a false uninitialised-value warning in GCC 12's header.
     if constexpr (sizeof x == 64)
         return _mm512_maskz_sqrt_pd(0xFF, x);
@@ -146,6 +172,10 @@ template <typename Doubles> static inline Doubles square_root(Doubles x)
         return _mm256_sqrt_pd(x);
     else
         return _mm_sqrt_pd(x);
+#else
+    for (int i = 0; i < static_cast<int>(sizeof x / sizeof x[0]); ++i) x[i] = __builtin_sqrt(x[i]);
+    return x;
+#endif
 }
 
 // One iteration in escape_count's order of operations.

@@ -1,6 +1,8 @@
 // Escape counts of a whole image row, the unit both renderers compute in, and the choice of
 // kernel for it.
-#include "fractal.h"
+#include "escape_time.h"
+
+#if defined(__x86_64__)
 
 enum VectorKernel { kSse2Kernel, kAvx2Kernel, kAvx512Kernel };
 
@@ -15,6 +17,8 @@ static VectorKernel widest_kernel()
 
 static const VectorKernel vector_kernel = widest_kernel();
 
+#endif
+
 void escape_row_plain(int32_t* counts, const double* re, int width, double im, bool julia,
                       double c_re, double c_im, int32_t max_iterations)
 {
@@ -24,13 +28,28 @@ void escape_row_plain(int32_t* counts, const double* re, int width, double im, b
     }
 }
 
+const char* escape_row_kernel()
+{
+#if defined(__x86_64__)
+    if (vector_kernel == kAvx512Kernel) return "escape_row_avx512";
+    if (vector_kernel == kAvx2Kernel) return "escape_row_avx2";
+    return "escape_row_sse2";
+#else
+    return "escape_row_generic";
+#endif
+}
+
 void escape_row(int32_t* counts, const double* re, int width, double im, bool julia, double c_re,
                 double c_im, int32_t max_iterations)
 {
+#if defined(__x86_64__)
     if (vector_kernel == kAvx512Kernel)
         escape_row_avx512(counts, re, width, im, julia, c_re, c_im, max_iterations);
     else if (vector_kernel == kAvx2Kernel)
         escape_row_avx2(counts, re, width, im, julia, c_re, c_im, max_iterations);
     else
         escape_row_sse2(counts, re, width, im, julia, c_re, c_im, max_iterations);
+#else
+    escape_row_generic(counts, re, width, im, julia, c_re, c_im, max_iterations);
+#endif
 }

@@ -2,6 +2,8 @@
 // the two renderers. The explorer writes FractalState; both renderers read it.
 #pragma once
 
+#include "escape_time.h"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -21,13 +23,7 @@ struct FractalState {
 };
 extern FractalState fractal_state;
 
-// escape_time.cpp
-
-// Plain escape-time iteration of one point: the definition every faster kernel must match.
-// Returns the escape count n when the orbit leaves radius 2 with n < max_iterations
-// (n = 0 when z0 already lies outside), and max_iterations when the point counts as inside,
-// which includes an escape on the very last allowed iteration.
-int32_t escape_count(double zr, double zi, double cr, double ci, int32_t max_iterations);
+// escape_colour.cpp
 
 // Colour of an escaped point with count n (0 <= n < max_iterations), mapped for format.
 Uint32 escape_colour(int32_t n, int32_t max_iterations, const SDL_PixelFormat* format);
@@ -35,44 +31,6 @@ Uint32 escape_colour(int32_t n, int32_t max_iterations, const SDL_PixelFormat* f
 // Colours of every count at this limit, for format: entries 0..limit-1 are escape colours and
 // entry limit, the count of inside points, is black. Renderers index it with escape counts.
 std::vector<Uint32> colour_table(int32_t max_iterations, const SDL_PixelFormat* format);
-
-// The plane coordinate of pixel i of an image n pixels across a view [lo, hi).
-inline double plane_coordinate(double lo, double hi, int i, int n)
-{
-    return lo + (hi - lo) * (static_cast<double>(i) / static_cast<double>(n));
-}
-
-// escape_row.cpp
-
-// Escape counts of one image row: re[0..width) are the pixels' real parts, im their shared
-// imaginary part. Mandelbrot: z0 = 0, c = point. Julia: z0 = point, c = (c_re, c_im).
-// Every count equals escape_count's. Runs the widest kernel the processor has, AVX-512F, AVX2
-// or SSE2, decided once at start-up.
-void escape_row(int32_t* counts, const double* re, int width, double im, bool julia, double c_re,
-                double c_im, int32_t max_iterations);
-
-// The same row through escape_count, pixel by pixel: the yardstick of tests and benchmark.
-void escape_row_plain(int32_t* counts, const double* re, int width, double im, bool julia,
-                      double c_re, double c_im, int32_t max_iterations);
-
-// escape_row_avx512.cpp
-
-// The kernel of escape_kernel.h built for AVX-512F, behind escape_row; only for processors with
-// AVX-512F.
-void escape_row_avx512(int32_t* counts, const double* re, int width, double im, bool julia,
-                       double c_re, double c_im, int32_t max_iterations);
-
-// escape_row_avx2.cpp
-
-// The same kernel built for AVX2; only for processors with AVX2.
-void escape_row_avx2(int32_t* counts, const double* re, int width, double im, bool julia,
-                     double c_re, double c_im, int32_t max_iterations);
-
-// escape_row_sse2.cpp
-
-// The same kernel built for SSE2, for processors without AVX2 (SSE2 is part of x86-64).
-void escape_row_sse2(int32_t* counts, const double* re, int width, double im, bool julia,
-                     double c_re, double c_im, int32_t max_iterations);
 
 // render_view.cpp
 

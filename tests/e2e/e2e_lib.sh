@@ -28,12 +28,14 @@ fail() {
 now_ms() { date +%s%3N; }
 
 # A private X server, 640x480 at 24 bits like a small desktop, on a display number nobody else
-# holds: the server's lock file must name our server, so parallel tests never share one.
+# holds: the server's lock file must name our server, so parallel tests never share one. It never
+# resets: a reset after its last client leaves (xdpyinfo here, or the classic library's probe
+# of the display) refuses the program's own connection for a moment.
 start_x() {
     for _ in $(seq 20); do
         local n=$((100 + RANDOM % 800))
         [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
         xvfb_pid=$!
         for _ in $(seq 100); do
             if [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ] &&

@@ -1,6 +1,6 @@
-// The vector escape-time kernels and the dispatching escape_row, count for count against the
-// plain escape_count.
-#include "fractal/fractal.h"
+// The vector escape-time kernels, count for count against the plain escape_count, and
+// escape_row's choice among them. Needs no SDL: it is also cross-built for other processors.
+#include "fractal/escape_time.h"
 #include "reference.h"
 
 #include <gtest/gtest.h>
@@ -13,56 +13,50 @@
 
 namespace {
 
-enum Kernel { kAvx512, kAvx2, kSse2, kEscapeRow };
-const char* const kKernelNames[] = {"escape_row_avx512", "escape_row_avx2", "escape_row_sse2",
-                                    "escape_row"};
+using RowFunction = void(int32_t*, const double*, int, double, bool, double, double, int32_t);
 
-bool processor_runs(Kernel kernel)
+struct RowKernel {
+    const char* name;
+    RowFunction* run;
+    bool runs_here; // the processor has the kernel's instruction set
+};
+
+// Every kernel built for this processor, widest first.
+std::vector<RowKernel> row_kernels()
 {
+#if defined(__x86_64__)
     __builtin_cpu_init();
-    if (kernel == kAvx512) return __builtin_cpu_supports("avx512f");
-    if (kernel == kAvx2) return __builtin_cpu_supports("avx2");
-    return true;
+    return {{"escape_row_avx512", escape_row_avx512, __builtin_cpu_supports("avx512f") != 0},
+            {"escape_row_avx2", escape_row_avx2, __builtin_cpu_supports("avx2") != 0},
+            {"escape_row_sse2", escape_row_sse2, true}};
+#else
+    return {{"escape_row_generic", escape_row_generic, true}};
+#endif
 }
 
 // Every test runs once per kernel; a kernel the processor cannot run is skipped.
-class EscapeRow : public testing::TestWithParam<Kernel> {
+class EscapeRow : public testing::TestWithParam<RowKernel> {
   protected:
     void SetUp() override
     {
-        if (!processor_runs(GetParam()))
-            GTEST_SKIP() << kKernelNames[GetParam()]
-                         << " needs an instruction set this processor lacks";
+        if (!GetParam().runs_here)
+            GTEST_SKIP() << GetParam().name << " needs an instruction set this processor lacks";
     }
 };
 
 // Names the kernel in test names and messages.
-void PrintTo(Kernel kernel, std::ostream* out)
+void PrintTo(const RowKernel& kernel, std::ostream* out)
 {
-    *out << kKernelNames[kernel];
+    *out << kernel.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, EscapeRow, testing::Values(kAvx512, kAvx2, kSse2, kEscapeRow),
+INSTANTIATE_TEST_SUITE_P(Kernels, EscapeRow, testing::ValuesIn(row_kernels()),
                          testing::PrintToStringParamName());
-
-void run_kernel(Kernel kernel, int32_t* counts, const std::vector<double>& re, double im,
-                bool julia, double c_re, double c_im, int32_t limit)
-{
-    const int width = static_cast<int>(re.size());
-    if (kernel == kAvx512)
-        escape_row_avx512(counts, re.data(), width, im, julia, c_re, c_im, limit);
-    else if (kernel == kAvx2)
-        escape_row_avx2(counts, re.data(), width, im, julia, c_re, c_im, limit);
-    else if (kernel == kSse2)
-        escape_row_sse2(counts, re.data(), width, im, julia, c_re, c_im, limit);
-    else
-        escape_row(counts, re.data(), width, im, julia, c_re, c_im, limit);
-}
 
 // Runs the kernel on one row and compares each count with escape_count's. Returns the number
 // of mismatches; the first few are reported in full.
-int expect_row_matches(Kernel kernel, const std::vector<double>& re, double im, bool julia,
-                       double c_re, double c_im, int32_t limit)
+int expect_row_matches(const RowKernel& kernel, const std::vector<double>& re, double im,
+                       bool julia, double c_re, double c_im, int32_t limit)
 {
     const size_t width = re.size();
     std::vector<int32_t> expected(width);
@@ -72,20 +66,21 @@ int expect_row_matches(Kernel kernel, const std::vector<double>& re, double im, 
     int mismatches = 0;
     // Poisoned first, so a count the kernel never writes shows up.
     std::vector<int32_t> counts(width, -7);
-    run_kernel(kernel, counts.data(), re, im, julia, c_re, c_im, limit);
+    kernel.run(counts.data(), re.data(), static_cast<int>(width), im, julia, c_re, c_im, limit);
     for (size_t x = 0; x < width; ++x) {
         if (counts[x] == expected[x]) continue;
         if (++mismatches <= 5)
-            ADD_FAILURE() << kKernelNames[kernel] << ": pixel " << x << " of " << width << " at ("
-                          << re[x] << ", " << im << ")" << (julia ? " Julia" : "") << " limit "
-                          << limit << " gave " << counts[x] << ", escape_count " << expected[x];
+            ADD_FAILURE() << kernel.name << ": pixel " << x << " of " << width << " at (" << re[x]
+                          << ", " << im << ")" << (julia ? " Julia" : "") << " limit " << limit
+                          << " gave " << counts[x] << ", escape_count " << expected[x];
     }
     return mismatches;
 }
 
 // Every row of a w x h picture of the view, mapped as the renderers map pixels.
-void expect_view_matches(Kernel kernel, double x_min, double x_max, double y_min, double y_max,
-                         int w, int h, bool julia, double c_re, double c_im, int32_t limit)
+void expect_view_matches(const RowKernel& kernel, double x_min, double x_max, double y_min,
+                         double y_max, int w, int h, bool julia, double c_re, double c_im,
+                         int32_t limit)
 {
     std::vector<double> re(w);
     for (int x = 0; x < w; ++x) re[x] = plane_coordinate(x_min, x_max, x, w);
@@ -97,7 +92,7 @@ void expect_view_matches(Kernel kernel, double x_min, double x_max, double y_min
 }
 
 // Zoom step i of the demo, as the preload renderer sets its view.
-void expect_preload_frame_matches(Kernel kernel, int step)
+void expect_preload_frame_matches(const RowKernel& kernel, int step)
 {
     constexpr double kCentreRe = -1.6275794501492922;
     constexpr double kCentreIm = -0.0216630454161035;
@@ -253,7 +248,8 @@ TEST_P(EscapeRow, JuliaStartPointsOutsideRadiusTwoHaveCountZero)
         EXPECT_EQ(expect_row_matches(GetParam(), re, im, true, -0.12, 0.75, 1000), 0);
     }
     std::vector<int32_t> counts(re.size());
-    escape_row(counts.data(), re.data(), static_cast<int>(re.size()), 0.0, true, -0.12, 0.75, 1000);
+    GetParam().run(counts.data(), re.data(), static_cast<int>(re.size()), 0.0, true, -0.12, 0.75,
+                   1000);
     EXPECT_EQ(counts[0], 0);  // (-3, 0)
     EXPECT_EQ(counts[20], 0); // (-2, 0): |z|^2 = 4 is not below 4
     EXPECT_GT(counts[21], 0); // (-1.95, 0)
@@ -301,6 +297,24 @@ TEST_P(EscapeRow, OriginAndJuliaOfZeroNeverEscape)
     EXPECT_EQ(expect_row_matches(GetParam(), re, 0.0, false, 0.0, 0.0, 5000), 0);
     EXPECT_EQ(expect_row_matches(GetParam(), re, 0.0, true, 0.0, 0.0, 5000), 0);
     EXPECT_EQ(expect_row_matches(GetParam(), re, 0.5, true, 0.0, 0.0, 5000), 0);
+}
+
+// escape_row runs the widest kernel this processor has and hands it every argument: the
+// Mandelbrot and Julia views below tell a dropped or swapped one.
+TEST(EscapeRowChoice, RunsTheWidestKernelTheProcessorHas)
+{
+    const std::vector<RowKernel> kernels = row_kernels();
+    const RowKernel* widest = &kernels.back();
+    for (const RowKernel& kernel : kernels)
+        if (kernel.runs_here) {
+            widest = &kernel;
+            break;
+        }
+    EXPECT_STREQ(escape_row_kernel(), widest->name);
+    const RowKernel chosen = {"escape_row", escape_row, true};
+    expect_view_matches(chosen, -2.5, 1.5, -1.5, 1.5, 160, 120, false, 0.0, 0.0, 2000);
+    expect_view_matches(chosen, -2.0, 2.0, -1.5, 1.5, 160, 120, true, -0.12, 0.75, 1000);
+    expect_view_matches(chosen, -2.0, 2.0, -1.5, 1.5, 160, 120, true, 0.28, -0.01, 1500);
 }
 
 } // namespace

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# What a user installs: the layout under a staging prefix, the icon against the sprite sheet, the
+# launcher started from / (the program runs in the per-user folder, and "screen.bmp" lands there),
+# and the Debian package's contents and dependencies. Sourced helpers: tests/e2e/e2e_lib.sh.
+# Needs BUILD (the build tree) and ASSETS (its asset folder).
+source "$(dirname "$0")/../e2e/e2e_lib.sh"
+prefix="$work/prefix"
+cmake --install "$BUILD" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
+
+for file in bin/cardioid libexec/cardioid/cardioid; do
+    [ -x "$prefix/$file" ] || fail "no program $file"
+done
+for asset in gfx.bmp sfx.xm; do
+    cmp -s "$ASSETS/$asset" "$prefix/share/cardioid/$asset" || fail "installed $asset differs"
+done
+desktop-file-validate "$prefix/share/applications/cardioid.desktop" || fail "invalid desktop entry"
+grep -q -x 'Icon=cardioid' "$prefix/share/applications/cardioid.desktop" || fail "no icon named"
+grep -q -x 'Exec=cardioid' "$prefix/share/applications/cardioid.desktop" || fail "not the launcher"
+# Each icon is the sheet's loading sprite, pixel for pixel, with its black transparent.
+for size in 48 128; do
+    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/cardioid.png"
+    [ "$(identify -format '%m %wx%h' "$icon")" = "PNG ${size}x${size}" ] || fail "icon $size"
+    convert "$ASSETS/gfx.bmp" -crop 8x8+0+226 +repage -transparent black \
+        -sample "${size}x${size}" -depth 8 rgba:"$work/expected.rgba"
+    convert "$icon" -depth 8 rgba:"$work/icon.rgba"
+    cmp -s "$work/expected.rgba" "$work/icon.rgba" || fail "icon $size is not the sprite"
+done
+
+# The launcher from /, with a stale copy of the sheet in the per-user folder: the copy is
+# refreshed, the program runs there, and P in the explorer saves "screen.bmp" there.
+export HOME="$work/home"
+unset XDG_DATA_HOME
+folder="$HOME/.local/share/cardioid"
+mkdir -p "$folder"
+echo stale >"$folder/gfx.bmp"
+start_x
+(cd / && SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy exec "$prefix/bin/cardioid" \
+    >"$work/stdout" 2>"$work/stderr") &
+app_pid=$!
+wait_window
+key m
+for _ in $(seq 200); do
+    [ -s "$folder/screen.bmp" ] && break
+    key p
+    sleep 0.1
+done
+[ -s "$folder/screen.bmp" ] || fail "no screen.bmp in $folder"
+key Escape
+wait_line '^Preload time: [0-9]+ ms$' 60
+key Escape
+wait_exit 10
+[ "$app_status" -eq 0 ] || fail "exit status $app_status"
+cmp -s "$ASSETS/gfx.bmp" "$folder/gfx.bmp" || fail "the stale sheet was not refreshed"
+cmp -s "$ASSETS/sfx.xm" "$folder/sfx.xm" || fail "no tune in $folder"
+grep -q -F "$folder" "$work/stderr" && grep -q 'screen\.bmp' "$work/stderr" ||
+    fail "the launcher does not tell where screen.bmp lands"
+echo "launcher: $(cat "$work/stderr")"
+
+# XDG_DATA_HOME, when set, holds the folder instead.
+export XDG_DATA_HOME="$work/data"
+(cd / && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy exec "$prefix/bin/cardioid" \
+    >"$work/stdout" 2>"$work/stderr") &
+app_pid=$!
+wait_line '^Preload time: ' 30
+kill -TERM "$app_pid"
+wait_exit 10
+cmp -s "$ASSETS/gfx.bmp" "$XDG_DATA_HOME/cardioid/gfx.bmp" || fail "nothing in XDG_DATA_HOME"
+
+# The package: the same files under /usr, and an SDL 1.2 dependency that sdl12-compat's
+# libsdl1.2-compat-shim, which provides libsdl1.2debian (= 1.2.15-1), meets as well.
+cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$work/package" >/dev/null || fail "cpack failed"
+deb=$(ls "$work"/package/cardioid_*.deb)
+dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
+for file in bin/cardioid libexec/cardioid/cardioid share/cardioid/gfx.bmp share/cardioid/sfx.xm \
+    share/applications/cardioid.desktop share/icons/hicolor/48x48/apps/cardioid.png \
+    share/icons/hicolor/128x128/apps/cardioid.png; do
+    grep -q -x "./usr/$file" "$work/contents" || fail "the package lacks /usr/$file"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+[[ "$depends" =~ libsdl-mixer1\.2 ]] || fail "no dependency on SDL_mixer 1.2"
+[[ "$depends" =~ libsdl1\.2debian\ \(\>=\ ([^\)]+)\) ]] || fail "no dependency on SDL 1.2"
+dpkg --compare-versions 1.2.15-1 ge "${BASH_REMATCH[1]}" ||
+    fail "sdl12-compat cannot meet libsdl1.2debian (>= ${BASH_REMATCH[1]})"
