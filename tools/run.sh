@@ -41,6 +41,8 @@ need_test_packages() {
     need_command sox sox
     need_command xmp xmp
     need_command openmpt123 openmpt123
+    need_command tesseract tesseract-ocr # reads the sheet's label and logo
+    need_module x11 /usr/include/X11/Xlib.h libx11-dev # the full-screen probe watches the X server
     need_command desktop-file-validate desktop-file-utils
     need_command dpkg-shlibdeps dpkg-dev
     need_command aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
