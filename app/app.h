@@ -47,8 +47,15 @@ struct StartUpResult {
 };
 
 StartUpResult start_up();
-void shut_down();
+// Frees the music and the sheet, closes audio and video.
+void shut_down(Mix_Music* music);
 [[noreturn]] void fatal(const char* what);
+
+// check_tune.cpp
+
+// False, after one line on standard error naming the file and the fault, for an Extended Module
+// whose structure is inconsistent or runs past the end of the file. Other files pass unread.
+bool check_tune(const char* path);
 
 // frame_table.cpp
 
@@ -69,3 +76,6 @@ void preload_frames(SDL_Surface* loading_sprite, Uint32 black, Uint32 white);
 // Loops the stored frames with the logo, 50 ms apart, until 45 s after music_start; a pass
 // that has begun always finishes.
 void play_frames(SDL_Surface* logo, Uint32 black, Uint32 music_start);
+
+// Frees every stored frame and empties the table.
+void free_frames();

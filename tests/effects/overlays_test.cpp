@@ -34,7 +34,7 @@ void blit_at(SDL_Surface* overlay, Sint16 x, Sint16 y)
     SDL_UpperBlit(overlay, nullptr, display.screen, &at);
 }
 
-// The overlays and the cut surfaces behind them are kept until exit by design; under the
+// The overlays are kept until exit by design; under the
 // sanitizers the leak checker is told so.
 ::Overlays build_kept_overlays()
 {
