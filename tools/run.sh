@@ -45,11 +45,12 @@ test)
     cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=ON >/dev/null
     cmake --build build/release -j "$jobs"
     (cd build/release && ctest -j "$jobs" --output-on-failure)
-    # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+    # The unit tests, and the end-to-end scenarios labelled "sanitized" against the program,
+    # again under AddressSanitizer and UndefinedBehaviorSanitizer.
     cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCARDIOID_SANITIZE=ON \
         -DCARDIOID_BENCH=OFF >/dev/null
-    cmake --build build/sanitize -j "$jobs" --target unit_tests cardioid
-    (cd build/sanitize && ctest -j "$jobs" -L unit --output-on-failure)
+    cmake --build build/sanitize -j "$jobs" --target unit_tests cardioid check_screenshot
+    (cd build/sanitize && ctest -j "$jobs" -L 'unit|sanitized' --output-on-failure)
     ;;
 *)
     echo "usage: $0 demo|test" >&2

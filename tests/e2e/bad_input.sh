@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Broken assets: no sheet is fatal with a message; no music or a broken module plays silently.
+# Broken assets: no sheet is fatal with a message; no music or a broken module plays silently,
+# and a module cut short is refused with a message naming it.
 source "$(dirname "$0")/e2e_lib.sh"
 case_name=$1
 start_x
@@ -14,9 +15,11 @@ no-sheet)
     [ ! -s "$work/stdout" ] || fail "unexpected standard output"
     echo "stderr: $(cat "$work/stderr")"
     ;;
-no-music | bad-music)
+no-music | bad-music | cut-music)
     cp "$ASSETS/gfx.bmp" "$work/"
     [ "$case_name" = bad-music ] && head -c 20000 /dev/urandom >"$work/sfx.xm"
+    # Cut inside the sample data of its last instruments, which the library would accept.
+    [ "$case_name" = cut-music ] && head -c 151552 "$ASSETS/sfx.xm" >"$work/sfx.xm"
     start_app
     wait_window
     wait_line '^Preload time: ' 60
@@ -31,6 +34,10 @@ no-music | bad-music)
         read -r peak rms <<<"$(audio_levels)"
         echo "audio peak $peak rms $rms"
         awk -v p="$peak" 'BEGIN { exit !(p == 0) }' || fail "expected silence, peak $peak"
+    fi
+    if [ "$case_name" = cut-music ]; then
+        [ "$(grep -c '"sfx.xm"' "$work/stderr")" -eq 1 ] || fail "not one line naming \"sfx.xm\""
+        echo "stderr: $(grep '"sfx.xm"' "$work/stderr")"
     fi
     ;;
 esac

@@ -25,12 +25,14 @@ fail() {
 now_ms() { date +%s%3N; }
 
 # A private X server, 640x480 at 24 bits like a small desktop, on a display number nobody else
-# holds: the server's lock file must name our server, so parallel tests never share one.
+# holds: the server's lock file must name our server, so parallel tests never share one. With
+# -noreset it does not reset when its last client leaves (the probe below, or the library's own
+# first look), which would drop a connection made meanwhile.
 start_x() {
     for _ in $(seq 20); do
         local n=$((100 + RANDOM % 800))
         [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
         xvfb_pid=$!
         for _ in $(seq 100); do
             if [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ] &&
