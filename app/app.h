@@ -61,8 +61,8 @@ bool check_tune(const char* path);
 
 constexpr int kZoomSteps = 44;
 
-// The preloaded zoom, one instance. preload_frames() fills it once; play_frames() only reads it.
-// Frames live until the process ends. Once a zoom step yields no image (the view has fallen
+// The preloaded zoom, one instance. preload_frames() fills it once; play_frames() only reads it;
+// free_frames() empties it at the end. Once a zoom step yields no image (the view has fallen
 // wholly inside the set) exhausted stays true and every later slot stays none.
 struct FrameTable {
     SDL_Surface* frames[kZoomSteps];
