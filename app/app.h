@@ -47,15 +47,22 @@ struct StartUpResult {
 };
 
 StartUpResult start_up();
-void shut_down();
+// Frees the music and the sheet, closes audio and video.
+void shut_down(Mix_Music* music);
 [[noreturn]] void fatal(const char* what);
+
+// check_tune.cpp
+
+// False, after one line on standard error naming the file and the fault, for an Extended Module
+// whose structure is inconsistent or runs past the end of the file. Other files pass unread.
+bool check_tune(const char* path);
 
 // frame_table.cpp
 
 constexpr int kZoomSteps = 44;
 
-// The preloaded zoom, one instance. preload_frames() fills it once; play_frames() only reads it.
-// Frames live until the process ends. Once a zoom step yields no image (the view has fallen
+// The preloaded zoom, one instance. preload_frames() fills it once; play_frames() only reads it;
+// free_frames() empties it at the end. Once a zoom step yields no image (the view has fallen
 // wholly inside the set) exhausted stays true and every later slot stays none.
 struct FrameTable {
     SDL_Surface* frames[kZoomSteps];
@@ -69,3 +76,6 @@ void preload_frames(SDL_Surface* loading_sprite, Uint32 black, Uint32 white);
 // Loops the stored frames with the logo, 50 ms apart, until 45 s after music_start; a pass
 // that has begun always finishes.
 void play_frames(SDL_Surface* logo, Uint32 black, Uint32 music_start);
+
+// Frees every stored frame and empties the table.
+void free_frames();

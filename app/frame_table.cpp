@@ -86,3 +86,9 @@ void play_frames(SDL_Surface* logo, Uint32 black, Uint32 music_start)
         }
     }
 }
+
+void free_frames()
+{
+    for (SDL_Surface* frame : frame_table.frames) SDL_FreeSurface(frame);
+    frame_table = {};
+}

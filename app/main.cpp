@@ -22,6 +22,10 @@ int main(int, char**)
     starfield_interlude();
     play_frames(overlays.logo, started.black, music_start);
 
-    shut_down();
+    // Everything the run made goes back before the library closes, so that nothing is left over.
+    free_frames();
+    SDL_FreeSurface(overlays.loading_sprite);
+    SDL_FreeSurface(overlays.logo);
+    shut_down(started.music);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "app.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,16 @@ static void refuse_driver_without_window()
     }
 }
 
+// The library queues at most 128 events and drops the rest. Mouse motion during a long redraw
+// would fill the queue and push out the clicks and keys behind it, so only the three kinds of
+// event the program acts on are queued at all.
+static void keep_only_acted_on_events()
+{
+    for (int type = SDL_NOEVENT + 1; type < SDL_NUMEVENTS; ++type)
+        if (type != SDL_KEYDOWN && type != SDL_MOUSEBUTTONDOWN && type != SDL_QUIT)
+            SDL_EventState(static_cast<Uint8>(type), SDL_IGNORE);
+}
+
 StartUpResult start_up()
 {
     constexpr Uint32 kInitFlags = SDL_INIT_AUDIO | SDL_INIT_VIDEO; // 0x30
@@ -50,6 +61,9 @@ StartUpResult start_up()
     constexpr int kHeight = 480;
     constexpr int kDepth = 32;
 
+    // A reader that goes away (cardioid | head -0) must not end the show: the lines on standard
+    // output are a report, and a failed write of one is not an error.
+    std::signal(SIGPIPE, SIG_IGN);
     // Audio failing is not fatal: SDL_Init still brings video up, the music handle stays none
     // and the play request later fails quietly, so the demo keeps its timing without sound.
     SDL_Init(kInitFlags);
@@ -58,12 +72,13 @@ StartUpResult start_up()
     refuse_driver_without_window();
     Mix_OpenAudio(kSampleRate, AUDIO_S16LSB, kChannels, kBufferSamples);
     StartUpResult result{};
-    result.music = Mix_LoadMUS("sfx.xm");
+    if (check_tune("sfx.xm")) result.music = Mix_LoadMUS("sfx.xm");
 
     display.screen = SDL_SetVideoMode(kWidth, kHeight, kDepth, SDL_FULLSCREEN);
     if (display.screen == nullptr) fatal("cannot set the 640x480x32 full-screen video mode");
     if (display.screen->format->BytesPerPixel != 4)
         fatal("the video mode is not 32 bits per pixel");
+    keep_only_acted_on_events();
     display.pixels = static_cast<Uint32*>(display.screen->pixels);
     display.pitch_px = display.screen->pitch / display.screen->format->BytesPerPixel;
 
@@ -93,8 +108,11 @@ StartUpResult start_up()
     return result;
 }
 
-void shut_down()
+void shut_down(Mix_Music* music)
 {
+    Mix_FreeMusic(music); // stops it first; the player must not outlive the audio device
     Mix_CloseAudio();
+    SDL_FreeSurface(display.sheet);
+    display.sheet = nullptr;
     SDL_Quit();
 }

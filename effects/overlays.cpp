@@ -12,7 +12,7 @@ static SDL_Surface* create_overlay_surface(int width, int height)
                                 0xFF000000);
 }
 
-// The cut surface is kept, never used again, like every surface the demo makes.
+// The cut surface is needed only to be enlarged, so the scaler frees it.
 static SDL_Surface* cut_and_enlarge(SDL_Rect area, int cut_width, int cut_height, int new_width,
                                     int new_height)
 {
@@ -20,7 +20,7 @@ static SDL_Surface* cut_and_enlarge(SDL_Rect area, int cut_width, int cut_height
     if (cut == nullptr) return nullptr;
     SDL_Rect at = {0, 0, 0, 0};
     SDL_UpperBlit(display.sheet, &area, cut, &at);
-    return scale_surface(cut, new_width, new_height, false);
+    return scale_surface(cut, new_width, new_height, true);
 }
 
 Overlays build_overlays()

@@ -12,3 +12,9 @@ void poll_demo_keys();
 
 // Runs the explorer until Escape or a close request; the screen keeps its last picture.
 void run_explorer();
+
+// save_screenshot.cpp
+
+// Saves the screen as "screen.bmp" in the working directory, replacing the old file only with a
+// complete one. A failure leaves the old file, says why on standard error, and is not fatal.
+void save_screenshot();

@@ -31,13 +31,6 @@ static void zoom_out_about_centre()
     set_view(cx - w, cx + w, cy - h, cy + h);
 }
 
-static void save_screenshot()
-{
-    // An unwritable "screen.bmp" (read-only directory, a directory of that name) writes nothing.
-    SDL_RWops* file = SDL_RWFromFile("screen.bmp", "wb");
-    if (file != nullptr) SDL_SaveBMP_RW(display.screen, file, 1);
-}
-
 static void handle_key(SDLKey key, bool& quit)
 {
     constexpr int kIterationStep = 1000;

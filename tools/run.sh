@@ -142,11 +142,12 @@ test)
         -DCARDIOID_KERNEL_ONLY=ON >/dev/null
     cmake --build build/aarch64 -j "$jobs"
     (cd build/aarch64 && ctest -j "$jobs" --output-on-failure)
-    # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+    # The unit tests, and the end-to-end scenarios labelled "sanitized" against the program,
+    # again under AddressSanitizer and UndefinedBehaviorSanitizer.
     cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCARDIOID_SANITIZE=ON \
         -DCARDIOID_BENCH=OFF >/dev/null
-    cmake --build build/sanitize -j "$jobs" --target unit_tests kernel_tests cardioid
-    (cd build/sanitize && ctest -j "$jobs" -L unit --output-on-failure)
+    cmake --build build/sanitize -j "$jobs" --target unit_tests kernel_tests cardioid check_screenshot
+    (cd build/sanitize && ctest -j "$jobs" -L 'unit|sanitized' --output-on-failure)
     ;;
 *)
     echo "usage: $0 demo|test" >&2

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Broken music: without "sfx.xm" (no-music), or with a broken one (bad-music), the demo plays
-# silently with its usual timing. A missing or broken sheet is fatal; start_up_test.cpp runs the
-# program on those.
+# Broken music: without "sfx.xm" (no-music), with a broken one (bad-music) or with one cut short
+# (cut-music, refused with a message naming it), the demo plays silently with its usual timing.
+# A missing or broken sheet is fatal; start_up_test.cpp runs the program on those.
 source "$(dirname "$0")/e2e_lib.sh"
 start_x
 cp "$ASSETS/gfx.bmp" "$work/"
 [ "$1" = bad-music ] && head -c 20000 /dev/urandom >"$work/sfx.xm"
+# Cut inside its sample data, where the library itself would accept it and read freed memory.
+[ "$1" = cut-music ] && head -c 151552 "$ASSETS/sfx.xm" >"$work/sfx.xm"
 start_app
 wait_window
 wait_line '^Preload time: ' 60
@@ -20,4 +22,8 @@ if [ -s "$work/audio.raw" ]; then
     read -r peak rms <<<"$(audio_levels)"
     echo "audio peak $peak rms $rms"
     awk -v p="$peak" 'BEGIN { exit !(p == 0) }' || fail "expected silence, peak $peak"
+fi
+if [ "$1" = cut-music ]; then
+    [ "$(grep -c '"sfx.xm"' "$work/stderr")" -eq 1 ] || fail "not one line naming \"sfx.xm\""
+    echo "stderr: $(grep '"sfx.xm"' "$work/stderr")"
 fi
