@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -90,6 +91,16 @@ inline Overlays build_kept_overlays()
 inline void reset_fractal_state()
 {
     fractal_state = FractalState{0.0, 0.0, 0.0, 0.0, 1000, false, 0.0, 0.0};
+}
+
+// The screen's pixel words, row after row, without the padding of its pitch.
+inline std::vector<Uint32> screen_words()
+{
+    std::vector<Uint32> words;
+    for (int y = 0; y < 480; ++y)
+        words.insert(words.end(), surface_row(display.screen, y),
+                     surface_row(display.screen, y) + 640);
+    return words;
 }
 
 inline RefRgb screen_rgb(SDL_Surface* surface, int x, int y)

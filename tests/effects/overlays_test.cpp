@@ -1,5 +1,5 @@
-// The loading sprite and the logo, cut from a sheet the tests write themselves. Where they and
-// the label land on the screen is checked with the demo's timeline (app/frame_table_test.cpp).
+// The loading sprite and the logo: which sheet pixels they leave transparent, and no memory for
+// them. Their pixels on the screen are checked with the demo's timeline (app/frame_table_test.cpp).
 #include "effects/effects.h"
 #include "memory_exhaustion.h"
 #include "sdl_test_support.h"
@@ -24,44 +24,8 @@ void blit_at(SDL_Surface* overlay, Sint16 x, Sint16 y)
     SDL_UpperBlit(overlay, nullptr, display.screen, &at);
 }
 
-class Overlays : public ::testing::Test {
-  protected:
-    void SetUp() override
-    {
-        start_test_display();
-        SDL_FillRect(display.screen, nullptr, kBackground);
-    }
-};
-
-// Enlarged 32-bit surfaces with alpha in the top byte: copied sheet pixels get full alpha, skipped
-// black ones stay the all-zero word.
-TEST_F(Overlays, CopiedSheetPixelsAreOpaqueAndBlackOnesFullyTransparent)
-{
-    const ::Overlays overlays = build_kept_overlays();
-    for (SDL_Surface* s : {overlays.loading_sprite, overlays.logo}) {
-        ASSERT_NE(s, nullptr);
-        ASSERT_EQ(s->format->BitsPerPixel, 32);
-        ASSERT_EQ(s->w, s == overlays.logo ? 640 : 320);
-        ASSERT_EQ(s->h, s == overlays.logo ? 256 : 320);
-    }
-    for (int y = 0; y < 320; ++y)
-        for (int x = 0; x < 320; ++x) {
-            const Uint32 sheet = test_sheet_colour(x / 40, 226 + y / 40) & kRgb;
-            ASSERT_EQ(surface_row(overlays.loading_sprite, y)[x],
-                      sheet == 0 ? 0u : 0xFF000000u | sheet)
-                << x << "," << y;
-        }
-    // Logo rows 254 and 255 come from the cut surface's empty last row.
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 640; ++x) {
-            const Uint32 sheet = y < 254 ? test_sheet_colour(x / 2, 257 + y / 2) & kRgb : 0;
-            ASSERT_EQ(surface_row(overlays.logo, y)[x], sheet == 0 ? 0u : 0xFF000000u | sheet)
-                << x << "," << y;
-        }
-}
-
 // Only pure black is transparent: a sheet whose sprite cell holds black, near-black and white.
-TEST(OverlaysFromAnotherSheet, OnlyPureBlackSheetPixelsAreTransparent)
+TEST(Overlays, OnlyPureBlackSheetPixelsAreTransparent)
 {
     use_dummy_drivers();
     enter_scratch_dir();
@@ -75,7 +39,7 @@ TEST(OverlaysFromAnotherSheet, OnlyPureBlackSheetPixelsAreTransparent)
     start_up();
     SDL_FillRect(display.screen, nullptr, kBackground);
 
-    const ::Overlays overlays = build_kept_overlays();
+    const Overlays overlays = build_kept_overlays();
     blit_at(overlays.loading_sprite, 176, 80);
     for (int x = 0; x < 8; ++x) {
         const Uint32 expected = x % 3 == 0 ? kBackground : cell[x % 3];
@@ -86,14 +50,16 @@ TEST(OverlaysFromAnotherSheet, OnlyPureBlackSheetPixelsAreTransparent)
 }
 
 // Without memory for the enlarged surfaces the overlays are none, and drawing them draws nothing.
-TEST_F(Overlays, NoMemoryForTheEnlargementsGivesNoOverlaysAndNoCrash)
+TEST(Overlays, NoMemoryForTheEnlargementsGivesNoOverlaysAndNoCrash)
 {
     if (kAllocatorEndsProcessWhenOutOfMemory)
         GTEST_SKIP() << "needs an allocator that returns none";
+    start_test_display();
+    SDL_FillRect(display.screen, nullptr, kBackground);
     EXPECT_EXIT(
         {
             exhaust_large_allocations();
-            const ::Overlays overlays = build_kept_overlays();
+            const Overlays overlays = build_kept_overlays();
             blit_at(overlays.loading_sprite, 176, 80);
             blit_at(overlays.logo, 0, 40);
             const bool none = overlays.loading_sprite == nullptr && overlays.logo == nullptr;

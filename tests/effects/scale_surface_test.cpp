@@ -54,21 +54,30 @@ class ScaleSurface : public ::testing::Test {
 
 // The program's three enlargements (40x40 and 2x2 blocks), a halving that takes every other pixel
 // from the top left, and uneven ratios, where rounding or a ratio computed once in floating point
-// would show. With release clear the source stays valid and unchanged.
+// would show; with and without an alpha mask, whose top byte is copied as it is either way. The
+// copy keeps the pixel layout. With release clear the source stays valid and unchanged; with it
+// set, one reference is given up (an extra one keeps the source alive to be looked at).
 TEST_F(ScaleSurface, EveryPixelFollowsTheWholeNumberProducts)
 {
-    const int sizes[][4] = {{8, 8, 320, 320}, {320, 240, 640, 480}, {320, 128, 640, 256},
-                            {4, 4, 2, 2},     {7, 5, 13, 11},       {320, 240, 641, 479},
-                            {13, 11, 7, 5},   {3, 200, 1000, 3}};
+    const int sizes[][5] = {{8, 8, 320, 320, 1}, {320, 240, 640, 480, 1}, {320, 128, 640, 256, 1},
+                            {4, 4, 2, 2, 1},     {7, 5, 13, 11, 0},       {320, 240, 641, 479, 1},
+                            {13, 11, 7, 5, 0},   {3, 200, 1000, 3, 1},    {5, 5, 10, 10, 0}};
+    bool release = false;
     for (const auto& s : sizes) {
-        SDL_Surface* source = patterned_surface(s[0], s[1]);
+        SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3]);
+        SDL_Surface* source = patterned_surface(s[0], s[1], s[4] ? kAmask : 0);
         const int refcount = source->refcount;
-        SDL_Surface* scaled = scale_surface(source, s[2], s[3], false);
+        release = !release;
+        source->refcount += release;
+        SDL_Surface* scaled = scale_surface(source, s[2], s[3], release);
         ASSERT_NE(scaled, nullptr);
         EXPECT_EQ(scaled->w, s[2]);
         EXPECT_EQ(scaled->h, s[3]);
-        EXPECT_EQ(mismatches_with_formula(source, scaled), 0)
-            << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3];
+        const SDL_PixelFormat& f = *scaled->format;
+        EXPECT_TRUE(f.BitsPerPixel == 32 && f.Rmask == kRmask && f.Gmask == kGmask &&
+                    f.Bmask == kBmask && f.Amask == (s[4] ? kAmask : 0));
+        EXPECT_EQ(scaled->flags & SDL_HWSURFACE, 0u);
+        EXPECT_EQ(mismatches_with_formula(source, scaled), 0);
         EXPECT_EQ(source->refcount, refcount);
         for (int y = 0; y < s[1]; ++y)
             for (int x = 0; x < s[0]; ++x) ASSERT_EQ(pixel(source, x, y), pattern(x, y));
@@ -77,54 +86,11 @@ TEST_F(ScaleSurface, EveryPixelFollowsTheWholeNumberProducts)
     }
 }
 
-TEST_F(ScaleSurface, KeepsThePixelLayoutAndCopiesAlphaBitsUnchanged)
-{
-    // The pattern's alpha bytes include 0x00, 0x7F and 0xFF.
-    SDL_Surface* source = patterned_surface(16, 16);
-    SDL_Surface* big = scale_surface(source, 32, 32, false);
-    ASSERT_NE(big, nullptr);
-    EXPECT_EQ(big->format->BitsPerPixel, 32);
-    EXPECT_EQ(big->format->Rmask, kRmask);
-    EXPECT_EQ(big->format->Gmask, kGmask);
-    EXPECT_EQ(big->format->Bmask, kBmask);
-    EXPECT_EQ(big->format->Amask, kAmask);
-    EXPECT_EQ(big->flags & SDL_HWSURFACE, 0u);
-    EXPECT_EQ(mismatches_with_formula(source, big), 0);
-    SDL_FreeSurface(big);
-    SDL_FreeSurface(source);
-
-    // Without an alpha mask the top byte is still copied as it is.
-    SDL_Surface* plain = patterned_surface(5, 5, 0);
-    SDL_Surface* plain_big = scale_surface(plain, 10, 10, false);
-    ASSERT_NE(plain_big, nullptr);
-    EXPECT_EQ(plain_big->format->Amask, 0u);
-    EXPECT_EQ(mismatches_with_formula(plain, plain_big), 0);
-    SDL_FreeSurface(plain_big);
-    SDL_FreeSurface(plain);
-}
-
-// An extra reference keeps the source alive, so one SDL_FreeSurface shows as one count less.
-TEST_F(ScaleSurface, WithReleaseSetTheSourceIsFreedOnce)
-{
-    SDL_Surface* source = patterned_surface(320, 240);
-    ++source->refcount;
-    SDL_Surface* big = scale_surface(source, 640, 480, true);
-    ASSERT_NE(big, nullptr);
-    EXPECT_EQ(source->refcount, 1);
-    EXPECT_EQ(mismatches_with_formula(source, big), 0);
-    SDL_FreeSurface(big);
-    SDL_FreeSurface(source);
-}
-
-TEST_F(ScaleSurface, NoSourceGivesNoSurfaceWhateverTheFlag)
+// The library refuses surfaces 16384 or more pixels wide; that stands in for running out of memory.
+TEST_F(ScaleSurface, NoSourceOrADestinationThatCannotBeMadeGivesNoSurface)
 {
     EXPECT_EQ(scale_surface(nullptr, 640, 480, false), nullptr);
     EXPECT_EQ(scale_surface(nullptr, 640, 480, true), nullptr);
-}
-
-// The library refuses surfaces 16384 or more pixels wide; that stands in for running out of memory.
-TEST_F(ScaleSurface, ADestinationThatCannotBeMadeGivesNoSurface)
-{
     SDL_Surface* source = patterned_surface(8, 8);
     const int refcount = source->refcount;
     EXPECT_EQ(scale_surface(source, 16384, 1, false), nullptr);

@@ -54,26 +54,6 @@ TEST_F(RenderView, EveryPixelMatchesThePlainComputation)
     }
 }
 
-TEST_F(RenderView, ShowsTheDocumentedPixels)
-{
-    set_state({-2.5, 1.5, -1.5, 1.5}, 1000, false, 0.0, 0.0);
-    render_view();
-    EXPECT_EQ(screen_rgb(display.screen, 0, 0), (RefRgb{119, 91, 134})); // (-2.5, -1.5): count 1
-    EXPECT_EQ(screen_rgb(display.screen, 400, 240), (RefRgb{0, 0, 0}));  // the origin
-
-    set_state({-2.0, 2.0, -1.5, 1.5}, 1000, true, 0.0, 0.0);
-    render_view();
-    EXPECT_EQ(screen_rgb(display.screen, 0, 0), (RefRgb{127, 95, 127})); // |z| > 2: count 0
-    EXPECT_EQ(screen_rgb(display.screen, 639, 0), (RefRgb{127, 95, 127}));
-    for (int y = 0; y < 480; y += 7)
-        for (int x = 0; x < 640; x += 7) {
-            const double re = -2.0 + 4.0 * (x / 640.0), im = -1.5 + 3.0 * (y / 480.0);
-            if (re * re + im * im < 0.99) {
-                ASSERT_EQ(screen_rgb(display.screen, x, y), (RefRgb{0, 0, 0})) << x << "," << y;
-            }
-        }
-}
-
 // Each row is presented as soon as it is finished, top to bottom, and the state is only read.
 TEST_F(RenderView, PresentsEachRowInTurnAndLeavesTheStateAlone)
 {
