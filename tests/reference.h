@@ -61,6 +61,13 @@ inline double zoom_scale(int step)
     return std::pow(0.75, step + 64);
 }
 
+inline RefView ref_zoom_view(int step)
+{
+    const double width = 4 * zoom_scale(step), height = 3 * zoom_scale(step);
+    return {kZoomRe - width * 0.5, kZoomRe + width * 0.5, kZoomIm - height * 0.5,
+            kZoomIm + height * 0.5};
+}
+
 // The loading screen of preload step i, from the sheet's pixels: the sprite cell 40 times enlarged
 // at (176, 80), the label strip at (224, 416) on odd steps only, and a white bar at y 450, i / 43
 // of 639 pixels wide, all on black.

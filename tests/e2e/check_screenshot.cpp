@@ -55,9 +55,7 @@ static int compare(int argc, char** argv, SDL_Surface* shot, SDL_Surface* sheet)
         const bool loading = std::string(argv[2]) == "loading";
         const auto sheet_rgb = [&](int x, int y) { return rgb_at(sheet, x, y); };
         for (int step = 0; step < 44; ++step) {
-            const double s = zoom_scale(step), width = 4 * s, height = 3 * s;
-            const RefView zoom{kZoomRe - width * 0.5, kZoomRe + width * 0.5, kZoomIm - height * 0.5,
-                               kZoomIm + height * 0.5};
+            const RefView zoom = ref_zoom_view(step);
             // A zoom frame is a 320x240 picture at the starting limit, doubled.
             const auto expected = [&](int x, int y) {
                 if (loading) return ref_loading(sheet_rgb, step, x, y);

@@ -45,21 +45,6 @@ TEST(EscapeColour, AgreesWithThePlainFormulaForEveryCount)
                 << "n " << n << " limit " << limit;
 }
 
-TEST(EscapeColour, RaisingTheLimitChangesGreenFromCountEightOn)
-{
-    Format32 f;
-    for (int n = 0; n < 1000; ++n) {
-        const RefRgb low = f.rgb(escape_colour(n, 1000, f.surface->format));
-        const RefRgb high = f.rgb(escape_colour(n, 2000, f.surface->format));
-        EXPECT_EQ(low.r, high.r);
-        EXPECT_EQ(low.b, high.b);
-        if (n < 8)
-            EXPECT_EQ(low.g, high.g) << n;
-        else
-            EXPECT_NE(low.g, high.g) << n;
-    }
-}
-
 TEST(EscapeCount, AnEscapeOnTheLastAllowedIterationIsInside)
 {
     // c = 0.5 escapes on iteration 5: 0.5, 0.75, 1.0625, 1.6289, 3.1533.

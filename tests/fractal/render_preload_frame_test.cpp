@@ -19,11 +19,6 @@ RefView view_of(double centre_re, double centre_im, double width, double height)
             centre_im + height * 0.5};
 }
 
-RefRgb frame_rgb(SDL_Surface* frame, int x, int y)
-{
-    return screen_rgb(frame, x, y);
-}
-
 class PreloadFrame : public ::testing::Test {
   protected:
     void SetUp() override
@@ -42,7 +37,7 @@ class PreloadFrame : public ::testing::Test {
         for (int y = 0; y < 240; ++y)
             for (int x = 0; x < 320; ++x) {
                 const RefRgb expected = ref_pixel(v, x, y, 320, 240, limit);
-                const RefRgb got = frame_rgb(frame, x, y);
+                const RefRgb got = screen_rgb(frame, x, y);
                 const bool opaque = (surface_row(frame, y)[x] & kOpaque) == kOpaque;
                 mismatches += got != expected || !opaque;
             }
@@ -62,20 +57,8 @@ TEST_F(PreloadFrame, IsAnOpaqueThirtyTwoBitImageWithAlphaInTheTopByte)
     EXPECT_EQ(frame->format->Amask, 0xFF000000u);
     EXPECT_EQ(frame->flags & SDL_HWSURFACE, 0u);
     EXPECT_EQ(frame->locked, 0);
-    // The zoom centre, pixel (160, 120), escapes after 353 iterations.
-    EXPECT_EQ(frame_rgb(frame, 160, 120), ref_colour(353, 1000));
+    expect_frame_matches(frame, ref_zoom_view(0), 1000);
     SDL_FreeSurface(frame);
-}
-
-// The first, a middle and the deepest step, where neighbouring columns are a few doubles apart.
-TEST_F(PreloadFrame, ZoomStepsAreExact)
-{
-    for (int step : {0, 21, 43}) {
-        const double s = zoom_scale(step);
-        SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
-        expect_frame_matches(frame, view_of(kZoomRe, kZoomIm, 4 * s, 3 * s), 1000);
-        SDL_FreeSurface(frame);
-    }
 }
 
 TEST_F(PreloadFrame, AViewWhollyInsideTheSetGivesNoImage)
@@ -103,16 +86,6 @@ TEST_F(PreloadFrame, AViewWhereOnePixelEscapesIsOpaqueBlackButForThatPixel)
 
     fractal_state.max_iterations = 2;
     SDL_Surface* frame = render_preload_frame(centre_re, centre_im, width, height);
-    ASSERT_NE(frame, nullptr);
-    const Uint32 opaque_black = SDL_MapRGB(frame->format, 0, 0, 0);
-    EXPECT_EQ(opaque_black, 0xFF000000u);
-    for (int y = 0; y < 240; ++y)
-        for (int x = 0; x < 320; ++x) {
-            if (x == 0 && y == 0) continue;
-            ASSERT_EQ(surface_row(frame, y)[x], opaque_black) << x << "," << y;
-        }
-    EXPECT_EQ(frame_rgb(frame, 0, 0), ref_colour(1, 2));
-    EXPECT_EQ(surface_row(frame, 0)[0] & kOpaque, kOpaque);
     expect_frame_matches(frame, v, 2);
     SDL_FreeSurface(frame);
 }
@@ -121,7 +94,7 @@ TEST_F(PreloadFrame, UsesALimitTheExplorerRaised)
 {
     fractal_state.max_iterations = 2000;
     const double s = zoom_scale(10);
-    const RefView v = view_of(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    const RefView v = ref_zoom_view(10);
     SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
     expect_frame_matches(frame, v, 2000);
     EXPECT_EQ(fractal_state.max_iterations, 2000);
@@ -129,7 +102,7 @@ TEST_F(PreloadFrame, UsesALimitTheExplorerRaised)
     int differ = 0;
     for (int y = 0; y < 240; y += 4)
         for (int x = 0; x < 320; x += 4)
-            differ += frame_rgb(frame, x, y) != ref_pixel(v, x, y, 320, 240, 1000);
+            differ += screen_rgb(frame, x, y) != ref_pixel(v, x, y, 320, 240, 1000);
     EXPECT_GT(differ, 0);
     SDL_FreeSurface(frame);
 }
@@ -140,8 +113,9 @@ TEST_F(PreloadFrame, PublishesItsViewAndLeavesTheJuliaFieldsAlone)
     fractal_state.julia_c_re = 0.285;
     fractal_state.julia_c_im = -0.01;
     fractal_state.x_min = 7.0;
-    const double s = zoom_scale(5);
-    const RefView v = view_of(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    // The deepest step, where neighbouring columns are a few doubles apart.
+    const double s = zoom_scale(43);
+    const RefView v = ref_zoom_view(43);
     SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
     EXPECT_EQ(fractal_state.x_min, v.x_min);
     EXPECT_EQ(fractal_state.x_max, v.x_max);
