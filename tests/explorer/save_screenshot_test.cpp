@@ -1,5 +1,6 @@
-// P in the explorer when the screenshot cannot be written whole: the earlier "screen.bmp" stays
-// byte for byte, no partial file is left, one line says why, and the explorer goes on.
+// P in the explorer when the screenshot cannot be written whole or put in place: the earlier
+// "screen.bmp" stays byte for byte, no partial file is left, one line says why, and the explorer
+// goes on.
 #include "explorer/explorer.h"
 #include "explorer_test_support.h"
 #include "sdl_test_support.h"
@@ -106,6 +107,15 @@ TEST_F(Screenshot, AReadOnlyFolderKeepsTheEarlierFile)
     EXPECT_EXIT(press_p_without_rights(), testing::ExitedWithCode(0), kMessage);
     fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
     EXPECT_EQ(read_bytes("screen.bmp"), std::vector<char>(earlier.begin(), earlier.end()));
+    EXPECT_EQ(names_in(dir), std::vector<std::string>{"screen.bmp"});
+}
+
+// The picture is written beside it, and then cannot replace a folder.
+TEST_F(Screenshot, AFolderOfThatNameStaysAndNoFileIsLeftBesideIt)
+{
+    fs::create_directory("screen.bmp");
+    EXPECT_EXIT(press_p_and_go_on(), testing::ExitedWithCode(0), kMessage);
+    EXPECT_TRUE(fs::is_directory("screen.bmp"));
     EXPECT_EQ(names_in(dir), std::vector<std::string>{"screen.bmp"});
 }
 
