@@ -44,12 +44,6 @@ std::filesystem::path generate_sheet(const std::string& name)
     return out;
 }
 
-// The committed sheet, loaded the way the program loads it, or null.
-SDL_Surface* load_sheet()
-{
-    return SDL_LoadBMP(CARDIOID_SHEET);
-}
-
 struct Colour {
     Uint8 r, g, b;
 };
@@ -121,43 +115,35 @@ int visible_pixels(SDL_Surface* sheet, const Area& area)
     return count;
 }
 
+// The committed sheet, loaded the way the program loads it.
+class Sheet : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_NE(sheet = SDL_LoadBMP(CARDIOID_SHEET), nullptr) << SDL_GetError();
+    }
+    void TearDown() override { SDL_FreeSurface(sheet); }
+    SDL_Surface* sheet = nullptr;
+};
+
 } // namespace
 
-TEST(SheetGenerator, WritesTheCommittedSheetByteForByte)
+// Every run writes the same bytes, those of the committed file.
+TEST(SheetGenerator, WritesTheCommittedSheetByteForByteOnEveryRun)
 {
-    const std::filesystem::path out = generate_sheet("gfx.bmp");
-    const std::vector<char> written = read_bytes(out);
     const std::vector<char> committed = read_bytes(CARDIOID_SHEET);
-    std::filesystem::remove_all(out.parent_path());
     ASSERT_FALSE(committed.empty());
-    EXPECT_TRUE(written == committed) << "regenerate assets/gfx.bmp with make_sheet";
+    for (const char* name : {"first.bmp", "second.bmp"}) {
+        const std::filesystem::path out = generate_sheet(name);
+        EXPECT_TRUE(read_bytes(out) == committed) << "regenerate assets/gfx.bmp with make_sheet";
+        std::filesystem::remove_all(out.parent_path());
+    }
 }
 
-TEST(SheetGenerator, WritesTheSameBytesOnEveryRun)
+TEST_F(Sheet, Is320By384WithPixelsInItsThreeAreasAndBlackElsewhere)
 {
-    const std::filesystem::path first = generate_sheet("first.bmp");
-    const std::filesystem::path second = generate_sheet("second.bmp");
-    const std::vector<char> first_bytes = read_bytes(first);
-    const std::vector<char> second_bytes = read_bytes(second);
-    std::filesystem::remove_all(first.parent_path());
-    std::filesystem::remove_all(second.parent_path());
-    ASSERT_FALSE(first_bytes.empty());
-    EXPECT_TRUE(first_bytes == second_bytes);
-}
-
-TEST(Sheet, LoadsAs320By384)
-{
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
     EXPECT_EQ(sheet->w, kSheetWidth);
     EXPECT_EQ(sheet->h, kSheetHeight);
-    SDL_FreeSurface(sheet);
-}
-
-TEST(Sheet, IsBlackOutsideTheLabelStripSpriteCellAndLogoStrip)
-{
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
     int stray = 0;
     for (int y = 0; y < sheet->h; ++y) {
         for (int x = 0; x < sheet->w; ++x) {
@@ -167,40 +153,15 @@ TEST(Sheet, IsBlackOutsideTheLabelStripSpriteCellAndLogoStrip)
         }
     }
     EXPECT_EQ(stray, 0);
-    SDL_FreeSurface(sheet);
-}
-
-TEST(Sheet, LabelStripHoldsVisiblePixels)
-{
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
-    EXPECT_GT(visible_pixels(sheet, kLabelStrip), 0);
-    SDL_FreeSurface(sheet);
-}
-
-TEST(Sheet, SpriteCellHoldsVisiblePixels)
-{
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
-    EXPECT_GT(visible_pixels(sheet, kSpriteCell), 0);
-    SDL_FreeSurface(sheet);
-}
-
-TEST(Sheet, LogoStripHoldsVisiblePixels)
-{
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
-    EXPECT_GT(visible_pixels(sheet, kLogoStrip), 0);
-    SDL_FreeSurface(sheet);
+    for (const Area& area : {kLabelStrip, kSpriteCell, kLogoStrip})
+        EXPECT_GT(visible_pixels(sheet, area), 0) << area.y;
 }
 
 // The strip is drawn at screen x 224 and the loading sprite is centred on screen x 336.
-TEST(Sheet, LabelIsCentredUnderTheLoadingSprite)
+TEST_F(Sheet, LabelIsCentredUnderTheLoadingSprite)
 {
     constexpr int kSpriteCentreInStrip = 336 - 224;
     constexpr int kTolerance = 4; // the drop shadow widens the label to the right
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
     int left = kSheetWidth;
     int right = -1;
     for (int y = kLabelStrip.y; y < kLabelStrip.y + kLabelStrip.h; ++y) {
@@ -212,19 +173,16 @@ TEST(Sheet, LabelIsCentredUnderTheLoadingSprite)
     }
     ASSERT_GE(right, left);
     EXPECT_NEAR((left + right) / 2.0, kSpriteCentreInStrip, kTolerance);
-    SDL_FreeSurface(sheet);
 }
 
 // Every frame of the zoom dives into the screen's centre; the logo, enlarged 2x at (0, 40),
 // must leave a disc around it clear.
-TEST(Sheet, LogoLeavesTheZoomCentreClear)
+TEST_F(Sheet, LogoLeavesTheZoomCentreClear)
 {
     constexpr int kLogoY = 40;
     constexpr double kCentreX = 320;
     constexpr double kCentreY = 240;
     constexpr double kClearance = 24;
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
     double nearest = 1e9;
     for (int y = 0; y < kLogoStrip.h; ++y) {
         for (int x = 0; x < kLogoStrip.w; ++x) {
@@ -235,20 +193,16 @@ TEST(Sheet, LogoLeavesTheZoomCentreClear)
         }
     }
     EXPECT_GT(nearest, kClearance);
-    SDL_FreeSurface(sheet);
 }
 
 // The words must read as words, not just hold pixels: a text recogniser reads the label
 // enlarged 4x and the logo as the screen shows it, 2x, each on black.
-TEST(Sheet, TextRecognitionReadsTheLabelAndTheLogo)
+TEST_F(Sheet, TextRecognitionReadsTheLabelAndTheLogo)
 {
-    SDL_Surface* sheet = load_sheet();
-    ASSERT_NE(sheet, nullptr) << SDL_GetError();
     std::string pattern = (std::filesystem::temp_directory_path() / "cardioid-ocr-XXXXXX").string();
     const std::filesystem::path dir = mkdtemp(pattern.data());
     write_ppm(sheet, kLabelStrip, 4, dir / "label.ppm");
     write_ppm(sheet, kLogoStrip, 2, dir / "logo.ppm");
-    SDL_FreeSurface(sheet);
     EXPECT_EQ(read_text(dir / "label.ppm"), "LOADING");
     EXPECT_EQ(read_text(dir / "logo.ppm"), "CARDIOID");
     std::filesystem::remove_all(dir);
