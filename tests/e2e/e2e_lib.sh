@@ -104,17 +104,28 @@ wait_line() {
     fail "no line matching '$1' within $2 s"
 }
 
-# Waits up to $1 seconds for the program to end; sets app_status and app_end.
+# Waits up to $1 seconds for the program to end, which it must with status 0; sets app_end.
 wait_exit() {
-    local deadline=$(($(now_ms) + $1 * 1000))
+    local deadline=$(($(now_ms) + $1 * 1000)) status=0
     while kill -0 "$app_pid" 2>/dev/null; do
         [ "$(now_ms)" -lt "$deadline" ] || fail "the program still runs after $1 s"
         sleep 0.02
     done
     app_end=$(now_ms)
-    app_status=0
-    wait "$app_pid" || app_status=$?
+    wait "$app_pid" || status=$?
     app_pid=""
+    [ "$status" -eq 0 ] || fail "exit status $status"
+}
+
+# In the explorer: Escape leaves it, not the program, and a second one ends the program within $1
+# seconds; sets pressed to the time of the second.
+escape_explorer_then_demo() {
+    key Escape
+    sleep 0.5
+    kill -0 "$app_pid" 2>/dev/null || fail "Escape in the explorer ended the program"
+    key Escape
+    pressed=$(now_ms)
+    wait_exit "$1"
 }
 
 key() { xdotool key "$@"; }

@@ -18,7 +18,6 @@ preload)
         sleep 0.03
     done
     wait_exit 5
-    [ "$app_status" -eq 0 ] || fail "exit status $app_status"
     echo "ended $((app_end - first)) ms after the first Escape"
     [ ! -s "$work/stdout" ] || fail "the preload completed before Escape took effect"
     ;;
@@ -31,7 +30,6 @@ starfield | playback)
     key Escape
     pressed=$(now_ms)
     wait_exit 5
-    [ "$app_status" -eq 0 ] || fail "exit status $app_status"
     echo "ended $((app_end - pressed)) ms after Escape, $((app_end - line_at)) ms after the preload line"
     [ $((app_end - pressed)) -le 1000 ] || fail "too slow to end"
     ;;

@@ -25,13 +25,7 @@ key i
 screenshot julia2000.bmp
 "$CHECK" "$work/julia2000.bmp" -2.0 2.0 -1.5 1.5 2000 -0.875 0.0625 || fail "Julia view at 2000 differs"
 
-key Escape
-sleep 0.5
-kill -0 "$app_pid" 2>/dev/null || fail "Escape in the explorer ended the program"
-key Escape
-pressed=$(now_ms)
-wait_exit 5
-[ "$app_status" -eq 0 ] || fail "exit status $app_status"
+escape_explorer_then_demo 5
 echo "ended $((app_end - pressed)) ms after the second Escape"
 [ $((app_end - pressed)) -le 2000 ] || fail "too slow to end"
 [ "$(grep -c '^Click: ' "$work/stdout")" -eq 2 ] || fail "not exactly two click lines"

@@ -29,10 +29,6 @@ xdotool "${burst[@]}"
 kill -CONT "$app_pid"
 
 wait_line "^$(tail -n 1 <<<"$expected" | sed 's/\./\\./g')\$" 20
-key Escape
-sleep 0.5
-key Escape
-wait_exit 10
-[ "$app_status" -eq 0 ] || fail "exit status $app_status"
+escape_explorer_then_demo 10
 [ "$(tail -n +2 "$work/stdout")" = "$expected" ] || fail "the click lines differ"
 echo "all $(grep -c '^Click: ' "$work/stdout") click lines, in order"

@@ -49,7 +49,6 @@ key Escape
 wait_line '^Preload time: [0-9]+ ms$' 60
 key Escape
 wait_exit 10
-[ "$app_status" -eq 0 ] || fail "exit status $app_status"
 cmp -s "$ASSETS/gfx.bmp" "$folder/gfx.bmp" || fail "the stale sheet was not refreshed"
 cmp -s "$ASSETS/sfx.xm" "$folder/sfx.xm" || fail "no tune in $folder"
 grep -q -F "$folder" "$work/stderr" && grep -q 'screen\.bmp' "$work/stderr" ||
