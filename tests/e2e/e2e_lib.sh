@@ -10,8 +10,13 @@ app_pid=""
 probe_pid=""
 
 cleanup() {
-    # A paused program gets the request to quit when it is let go on.
-    [ -n "$app_pid" ] && { kill -TERM "$app_pid" && kill -CONT "$app_pid"; } 2>/dev/null || true
+    # A paused program gets the request to quit when it is let go on. One still running two
+    # seconds later is killed: a failed scenario must not wait out its time limit.
+    if [ -n "$app_pid" ]; then
+        { kill -TERM "$app_pid" && kill -CONT "$app_pid"; } 2>/dev/null || true
+        for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null && sleep 0.02 || break; done
+        kill -KILL "$app_pid" 2>/dev/null || true
+    fi
     [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
