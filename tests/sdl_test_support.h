@@ -97,6 +97,7 @@ inline void reset_fractal_state()
 inline std::vector<Uint32> screen_words()
 {
     std::vector<Uint32> words;
+    words.reserve(640 * 480);
     for (int y = 0; y < 480; ++y)
         words.insert(words.end(), surface_row(display.screen, y),
                      surface_row(display.screen, y) + 640);

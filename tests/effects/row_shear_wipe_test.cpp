@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -25,15 +26,11 @@ void one_pixel_pass(std::vector<Uint32>& screen)
     for (int y = 0; y < kHeight; ++y) {
         Uint32* row = &screen[y * kWidth];
         if (y % 2 == 1) {
-            for (int x = 1; x <= 639; ++x) {
-                row[x - 1] = row[x];
-                row[x] = 0;
-            }
+            std::copy(row + 1, row + kWidth, row);
+            row[kWidth - 1] = 0;
         } else {
-            for (int x = 638; x >= 0; --x) {
-                row[x + 1] = row[x];
-                row[x] = 0;
-            }
+            std::copy_backward(row, row + kWidth - 1, row + kWidth);
+            row[0] = 0;
         }
     }
 }
