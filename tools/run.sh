@@ -45,6 +45,7 @@ need_test_packages() {
     need_module x11 /usr/include/X11/Xlib.h libx11-dev # the full-screen probe watches the X server
     need_command desktop-file-validate desktop-file-utils
     need_command dpkg-shlibdeps dpkg-dev
+    need_command lintian lintian # checks the package the install test makes
     need_command aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
     need_command qemu-aarch64 qemu-user
     # sdl12-compat, for the second run of the tests beside the classic library, runs on SDL2.

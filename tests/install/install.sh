@@ -72,9 +72,12 @@ deb=$(ls "$work"/package/cardioid_*.deb)
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for file in bin/cardioid libexec/cardioid/cardioid share/cardioid/gfx.bmp share/cardioid/sfx.xm \
     share/applications/cardioid.desktop share/icons/hicolor/48x48/apps/cardioid.png \
-    share/icons/hicolor/128x128/apps/cardioid.png; do
+    share/icons/hicolor/128x128/apps/cardioid.png share/man/man6/cardioid.6.gz \
+    share/doc/cardioid/copyright share/doc/cardioid/changelog.gz; do
     grep -q -x "./usr/$file" "$work/contents" || fail "the package lacks /usr/$file"
 done
+# Debian's own package checks: the manual page, the changelog, the stripped and hardened program.
+lintian --fail-on error,warning "$deb" || fail "lintian finds faults in the package"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ "$depends" =~ libsdl-mixer1\.2 ]] || fail "no dependency on SDL_mixer 1.2"
