@@ -1,8 +1,10 @@
 // Walks an Extended Module's structure against the file's size before the audio library sees it.
 // The library's loader accepts a module cut short inside its sample data and its player then
 // reads freed memory, so start_up refuses such a file here and the demo runs silently instead.
+// So too the few sound-looking values that send its player reading outside its tables.
 #include "app.h"
 
+#include <bitset>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -10,11 +12,35 @@
 
 namespace {
 
+constexpr int kNotes = 96;       // C-0 .. B-7; the library takes higher values for no note
+constexpr int kMaxChannels = 64; // as many as the library mixes
+constexpr int kNumbers = 256;    // of instruments in pattern cells
+
+// What the note check at the end needs to know of each instrument.
+struct InstrumentSamples {
+    int first; // the module-wide number of its first sample, as the library counts them
+    int count;
+    Uint8 map[kNotes]; // the sample of each note, counted from its first
+    bool volume_on;    // switched on, with points
+    bool panning_on;
+    // Whether the envelope has points and its sustain point and loop start lie among them.
+    bool volume_whole;
+    bool panning_whole;
+};
+
 // The file being walked, and why it was refused once it is.
 struct TuneWalk {
     SDL_RWops* stream;
     Sint64 size;
     char reason[160];
+    // What the patterns play: the notes given with each instrument number, and on each channel
+    // the instruments named and the notes given alone, which play on the one last named there.
+    std::bitset<kNotes> notes_with[kNumbers];
+    std::bitset<kNumbers> named_on[kMaxChannels];
+    std::bitset<kNotes> notes_alone[kMaxChannels];
+    int samples;   // in the instruments walked so far
+    int packed_in; // the instrument holding a packed sample, 0 for none
+    std::vector<InstrumentSamples> instruments;
 };
 
 } // namespace
@@ -46,23 +72,38 @@ static bool read_at(const TuneWalk& walk, Sint64 offset, Uint8* out, Sint64 coun
            SDL_RWread(walk.stream, out, 1, static_cast<int>(count)) == count;
 }
 
-// Counts the cells of a pattern's packed data: a byte with bit 7 set says which of the five
-// fields follow, any other byte is the note of a cell written out in full. -1 when a cell runs
-// past the data.
-static long count_cells(const std::vector<Uint8>& data)
+// Counts the cells of a pattern's packed data, noting what they play: a byte with bit 7 set says
+// which of the five fields follow, any other byte is the note of a cell written out in full. -1
+// when a cell runs past the data.
+static long count_cells(TuneWalk& walk, const std::vector<Uint8>& data, int channels)
 {
     constexpr Uint8 kPackedFlag = 0x80;
+    constexpr Uint8 kNoteFollows = 0x01;
+    constexpr Uint8 kInstrumentFollows = 0x02;
     constexpr long kFullCellBytes = 5;
     const long size = static_cast<long>(data.size());
     long cells = 0;
     for (long at = 0; at < size; ++cells) {
         const Uint8 first = data[at];
+        const bool packed = first & kPackedFlag;
         long cell_bytes = kFullCellBytes;
-        if (first & kPackedFlag) {
+        if (packed) {
             cell_bytes = 1;
             for (int field = 0; field < kFullCellBytes; ++field) cell_bytes += first >> field & 1;
         }
         if (cell_bytes > size - at) return -1;
+        const int note = !packed ? first : first & kNoteFollows ? data[at + 1] : 0;
+        const int instrument = !packed                      ? data[at + 1]
+                               : first & kInstrumentFollows ? data[at + 1 + (first & kNoteFollows)]
+                                                            : 0;
+        const bool played = note >= 1 && note <= kNotes;
+        const long channel = cells % channels;
+        if (instrument != 0) {
+            walk.named_on[channel].set(instrument);
+            if (played) walk.notes_with[instrument].set(note - 1);
+        } else if (played) {
+            walk.notes_alone[channel].set(note - 1);
+        }
         at += cell_bytes;
     }
     return cells;
@@ -88,12 +129,47 @@ static Sint64 walk_patterns(TuneWalk& walk, Sint64 at, int patterns, int channel
         if (!read_at(walk, at, data.data(), static_cast<Sint64>(data.size())))
             return refuse(walk, "the data of pattern %d is cut off", p);
         // No data at all is an empty pattern; otherwise it holds exactly rows x channels cells.
-        if (!data.empty() && count_cells(data) != static_cast<long>(rows) * channels)
+        if (!data.empty() &&
+            count_cells(walk, data, channels) != static_cast<long>(rows) * channels)
             return refuse(walk, "pattern %d does not hold %d rows of %d channels", p, rows,
                           channels);
         at += static_cast<Sint64>(data.size());
     }
     return at;
+}
+
+// Refuses an envelope that is on and sustains at, or loops from, a point it does not have: the
+// library reads that point unchecked, past the whole instrument table from the last instrument
+// (the loop's end it only compares). Notes whether the envelope is on and whether it is whole.
+static bool envelope_sound(TuneWalk& walk, const Uint8* header, int number, int envelope, bool& on,
+                           bool& whole)
+{
+    constexpr int kPointsAt = 225;  // then the panning points
+    constexpr int kSustainAt = 227; // sustain, loop start, loop end; then the same for panning
+    constexpr int kTypeAt = 233;    // then the panning type
+    constexpr Uint8 kOn = 1;
+    constexpr Uint8 kSustains = 2;
+    constexpr Uint8 kLoops = 4;
+    const char* name = envelope == 0 ? "volume" : "panning";
+    const int points = header[kPointsAt + envelope];
+    const int sustain = header[kSustainAt + 3 * envelope];
+    const int loop_start = header[kSustainAt + 3 * envelope + 1];
+    const Uint8 type = header[kTypeAt + envelope];
+    whole = points > 0 && sustain < points && loop_start < points;
+    // The library switches an envelope without points off.
+    if ((type & kOn) == 0 || points == 0) return true;
+    on = true;
+    if ((type & kSustains) != 0 && sustain >= points) {
+        refuse(walk, "the %s envelope of instrument %d sustains at point %d of %d", name, number,
+               sustain, points);
+        return false;
+    }
+    if ((type & kLoops) != 0 && loop_start >= points) {
+        refuse(walk, "the %s envelope of instrument %d loops from point %d of %d", name, number,
+               loop_start, points);
+        return false;
+    }
+    return true;
 }
 
 static Sint64 walk_instrument(TuneWalk& walk, Sint64 at, int number)
@@ -118,6 +194,21 @@ static Sint64 walk_instrument(TuneWalk& walk, Sint64 at, int number)
                         header[kVolumePointsAt] > kMaxEnvelopePoints ||
                         header[kPanningPointsAt] > kMaxEnvelopePoints))
         return refuse(walk, "the header of instrument %d is damaged", number);
+    // The library skips a packed sample's unpacked length, so it reads whatever follows one from
+    // the wrong place: every later sample and instrument.
+    if (walk.packed_in != 0)
+        return refuse(walk, "a packed sample of instrument %d is followed by more data",
+                      walk.packed_in);
+    InstrumentSamples traits = {walk.samples, samples, {}, false, false, false, false};
+    if (samples > 0) {
+        constexpr int kMapAt = 33;
+        std::memcpy(traits.map, header + kMapAt, kNotes);
+        if (!envelope_sound(walk, header, number, 0, traits.volume_on, traits.volume_whole) ||
+            !envelope_sound(walk, header, number, 1, traits.panning_on, traits.panning_whole))
+            return kRefused;
+    }
+    walk.instruments.push_back(traits);
+    walk.samples += samples;
     at += header_bytes;
 
     constexpr int kSampleHeaderBytes = 40;
@@ -137,14 +228,54 @@ static Sint64 walk_instrument(TuneWalk& walk, Sint64 at, int number)
         // This mark says the data is packed to 4-bit deltas: a 16-byte table, two per byte.
         constexpr Uint8 kPackedSample = 0xAD;
         constexpr Sint64 kPackingTableBytes = 16;
-        data_bytes +=
-            sample[kPackingAt] == kPackedSample ? kPackingTableBytes + (length + 1) / 2 : length;
+        const bool packed = sample[kPackingAt] == kPackedSample;
+        if (packed && s + 1 < samples)
+            return refuse(walk, "a packed sample of instrument %d is followed by more data",
+                          number);
+        if (packed) walk.packed_in = number;
+        data_bytes += packed ? kPackingTableBytes + (length + 1) / 2 : length;
     }
     if (data_bytes > walk.size - at)
         return refuse(walk, "the sample data of instrument %d would end at byte %lld of %lld",
                       number, static_cast<long long>(at + data_bytes),
                       static_cast<long long>(walk.size));
     return at + data_bytes;
+}
+
+// A note on an instrument that has no sample for it leaves the channel's envelope switches as the
+// last instrument with a sample there set them, while the library takes the points from the one
+// named: with none it reads a point 256 KB past them. So no channel may play such a note while
+// another instrument it names switches on an envelope that the note's instrument lacks whole.
+static Sint64 check_notes(TuneWalk& walk, Sint64 end)
+{
+    const int instruments = static_cast<int>(walk.instruments.size());
+    for (int channel = 0; channel < kMaxChannels; ++channel) {
+        bool volume_on = false;
+        bool panning_on = false;
+        for (int number = 1; number <= instruments; ++number) {
+            if (!walk.named_on[channel][number]) continue;
+            volume_on |= walk.instruments[number - 1].volume_on;
+            panning_on |= walk.instruments[number - 1].panning_on;
+        }
+        for (int number = 1; number <= instruments; ++number) {
+            const InstrumentSamples& instrument = walk.instruments[number - 1];
+            if (!walk.named_on[channel][number] || ((!volume_on || instrument.volume_whole) &&
+                                                    (!panning_on || instrument.panning_whole)))
+                continue;
+            const std::bitset<kNotes> notes = walk.notes_with[number] | walk.notes_alone[channel];
+            // The library numbers samples through the whole module, so a note past the
+            // instrument's own samples plays the next instrument's; past the last there is none.
+            for (int note = 1; note <= kNotes; ++note)
+                if (notes[note - 1] &&
+                    (instrument.count == 0 ||
+                     instrument.first + instrument.map[note - 1] >= walk.samples))
+                    return refuse(walk,
+                                  "the patterns play note %d on instrument %d, which has no "
+                                  "sample for it",
+                                  note, number);
+        }
+    }
+    return end;
 }
 
 static Sint64 walk_module(TuneWalk& walk)
@@ -154,7 +285,6 @@ static Sint64 walk_module(TuneWalk& walk)
     constexpr Uint32 kVersion = 0x0104;
     constexpr Sint64 kFieldsAfterSize = 20; // from the size field up to the order table
     constexpr int kMaxOrders = 256;
-    constexpr int kMaxChannels = 64; // as many as the library mixes
     constexpr int kMaxPatterns = 256;
     constexpr int kMaxInstruments = 128;
     Uint8 header[kFieldsEnd];
@@ -175,7 +305,7 @@ static Sint64 walk_module(TuneWalk& walk)
                       orders, channels, patterns, instruments);
     Sint64 at = walk_patterns(walk, kHeaderSizeAt + header_bytes, patterns, channels);
     for (int i = 1; i <= instruments && at != kRefused; ++i) at = walk_instrument(walk, at, i);
-    return at;
+    return at == kRefused ? kRefused : check_notes(walk, at);
 }
 
 bool check_tune(const char* path)
@@ -187,7 +317,9 @@ bool check_tune(const char* path)
     char magic[kMagicBytes];
     const bool module = SDL_RWread(stream, magic, 1, kMagicBytes) == kMagicBytes &&
                         std::memcmp(magic, kMagic, kMagicBytes) == 0;
-    TuneWalk walk = {stream, SDL_RWseek(stream, 0, RW_SEEK_END), ""};
+    TuneWalk walk{};
+    walk.stream = stream;
+    walk.size = SDL_RWseek(stream, 0, RW_SEEK_END);
     // Other formats the library reads are passed on as they are.
     const bool sound = !module || walk_module(walk) != kRefused;
     SDL_RWclose(stream);

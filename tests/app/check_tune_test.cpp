@@ -58,6 +58,13 @@ void expect_sound(const std::string& what)
     Mix_FreeMusic(music);
 }
 
+void expect_reason(const std::string& what, const std::string& reason)
+{
+    const Checked checked = check();
+    EXPECT_FALSE(checked.passed) << what;
+    EXPECT_EQ(checked.err, "cardioid: not playing \"sfx.xm\": " + reason + "\n") << what;
+}
+
 void expect_refused(const std::string& what)
 {
     const Checked checked = check();
@@ -92,6 +99,25 @@ XmModule small_module(int channels = 2)
     instrument.loop_length = 90;
     module.instruments = {instrument};
     return module;
+}
+
+// The small module with a volume envelope that sustains at its second point, the given cells
+// (two a row) and a second instrument, without samples. Its first instrument starts at offset
+// instrument.
+std::vector<uint8_t> enveloped_module(size_t& instrument,
+                                      const std::vector<XmCell>& cells = {{49, 1}, {}})
+{
+    XmModule module = small_module();
+    module.instruments[0].volume_envelope = {{0, 64}, {10, 32}};
+    module.instruments[0].sustain_point = 1;
+    module.patterns[0].rows = static_cast<int>(cells.size() / 2);
+    module.patterns[0].cells = cells;
+    std::vector<uint8_t> bytes = xm_bytes(module);
+    instrument = bytes.size() - (kSampleData - kInstrument) - 2 * kFrames;
+    bytes[72] = 2;
+    const uint8_t no_samples[29] = {29};
+    bytes.insert(bytes.end(), std::begin(no_samples), std::end(no_samples));
+    return bytes;
 }
 
 class CheckTune : public ::testing::Test {
@@ -197,6 +223,77 @@ TEST_F(CheckTune, OtherFilesPassUnreadAndAMissingOneSilently)
         EXPECT_TRUE(checked.passed) << content.size();
         EXPECT_EQ(checked.err, "") << content.size();
     }
+}
+
+// Values the library's player reads past its tables with, each beside one just inside.
+TEST_F(CheckTune, RefusesWhatTheLibraryReadsPastItsTablesWith)
+{
+    // It skips a packed sample's unpacked length, misplacing everything after it.
+    constexpr size_t kPackedBytes = 16 + kFrames; // the table, then two frames a byte
+    std::vector<uint8_t> packed = xm_bytes(small_module());
+    packed[kSampleHeader + 17] = 0xAD;
+    packed.resize(kSampleData + kPackedBytes);
+    write_bytes(packed);
+    expect_sound("a packed sample last");
+    XmModule two = small_module();
+    two.instruments.push_back(two.instruments[0]);
+    packed = xm_bytes(two);
+    packed[kSampleHeader + 17] = 0xAD;
+    packed.erase(packed.begin() + kSampleData + kPackedBytes,
+                 packed.begin() + kSampleData + 2 * kFrames);
+    write_bytes(packed);
+    expect_reason("a packed sample first",
+                  "a packed sample of instrument 1 is followed by more data");
+
+    // It reads the point an envelope sustains at or loops from; its loop's end it only compares.
+    constexpr size_t kPanningPoints = 226, kVolumeSustain = 227, kPanningLoop = 231;
+    constexpr size_t kPanningType = 234;
+    size_t at;
+    std::vector<uint8_t> envelope = enveloped_module(at);
+    envelope[at + kPanningPoints] = 2;
+    envelope[at + kPanningLoop] = 1;       // from the second point
+    envelope[at + kPanningLoop + 1] = 200; // to one it does not have
+    envelope[at + kPanningType] = 0x05;    // on, looped
+    write_bytes(envelope);
+    expect_sound("whole envelopes");
+    envelope[at + kPanningLoop] = 2;
+    write_bytes(envelope);
+    expect_reason("a panning loop from a third point",
+                  "the panning envelope of instrument 1 loops from point 2 of 2");
+    envelope = enveloped_module(at);
+    envelope[at + kVolumeSustain] = 2;
+    write_bytes(envelope);
+    expect_reason("a volume sustain at a third point",
+                  "the volume envelope of instrument 1 sustains at point 2 of 2");
+
+    // A note with no sample keeps the envelope switches of the channel's last instrument but
+    // takes the points, here none, of the one named.
+    write_bytes(enveloped_module(at, {{49, 1}, {50, 2}}));
+    expect_sound("a note on the instrument without samples in another channel");
+    write_bytes(enveloped_module(at, {{49, 1}, {}, {0, 2}, {}}));
+    expect_sound("the instrument without samples named in the same channel, with no note");
+    write_bytes(enveloped_module(at, {{49, 1}, {}, {50, 2}, {}}));
+    expect_reason("a note on it in the same channel",
+                  "the patterns play note 50 on instrument 2, which has no sample for it");
+    write_bytes(enveloped_module(at, {{49, 1}, {}, {0, 2}, {}, {51}, {}}));
+    expect_reason("a later note alone in that channel",
+                  "the patterns play note 51 on instrument 2, which has no sample for it");
+    // Samples are numbered through the module: past the instrument's own is the next one's.
+    XmModule mapped = small_module();
+    mapped.instruments.push_back(mapped.instruments[0]);
+    mapped.instruments[1].volume_envelope = {{0, 64}, {10, 32}};
+    mapped.patterns[0].rows = 2;
+    mapped.patterns[0].cells = {{49, 2}, {}, {49, 1}, {}};
+    std::vector<uint8_t> map = xm_bytes(mapped);
+    constexpr size_t kMap = 33;
+    const size_t note_49 = map.size() - 2 * (kSampleData - kInstrument + 2 * kFrames) + kMap + 48;
+    map[note_49] = 1;
+    write_bytes(map);
+    expect_sound("a note mapped to the next instrument's sample");
+    map[note_49] = 2;
+    write_bytes(map);
+    expect_reason("a note mapped past the last sample",
+                  "the patterns play note 49 on instrument 1, which has no sample for it");
 }
 
 } // namespace
