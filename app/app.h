@@ -1,41 +1,11 @@
-// Start-up, shutdown, the shared display record and the pixel-access rules.
-// main() calls start_up() first and shut_down() last; every drawing routine reads Display.
+// The top floor: start-up and shutdown, the tune check and the demo's timeline over the frame
+// table. main() calls start_up() first and shut_down() last; only app/ includes this.
 #pragma once
+
+#include "display.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-
-#include <cstdint>
-
-// display.cpp
-
-// One instance, written once by start_up() right after the video mode is set and only read
-// afterwards. The wipe and the starfield address the screen through pixels and pitch_px.
-struct Display {
-    SDL_Surface* screen; // 640x480x32 full-screen surface from SDL_SetVideoMode
-    Uint32* pixels;      // screen->pixels, taken once after the mode is set
-    int32_t pitch_px;    // screen row length in pixels (pitch / bytes per pixel)
-    SDL_Surface* sheet;  // "gfx.bmp", colour-keyed on black
-};
-extern Display display;
-
-// Row y of a 32-bit surface: pixel (x, y) is word x of it. The pitch may hold padding, so rows
-// are found through pitch / bytes per pixel, never through the width.
-inline Uint32* surface_row(SDL_Surface* surface, int y)
-{
-    return static_cast<Uint32*>(surface->pixels) +
-           y * (surface->pitch / surface->format->BytesPerPixel);
-}
-
-// The locking rule: lock only when SDL_MUSTLOCK asks for it, and unlock the same way.
-inline void lock_if_needed(SDL_Surface* surface)
-{
-    if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-}
-inline void unlock_if_needed(SDL_Surface* surface)
-{
-    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-}
 
 // start_up.cpp
 

@@ -1,4 +1,4 @@
 // The process-wide display record; start_up() fills it.
-#include "app.h"
+#include "display.h"
 
 Display display = {nullptr, nullptr, 0, nullptr};

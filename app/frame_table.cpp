@@ -30,8 +30,6 @@ static SDL_Surface* render_zoom_step(int step)
     constexpr int kFirstPower = 64; // step 0 is already 0.75^64 of the 4 x 3 start view
     const double s = std::pow(kShrinkPerStep, step + kFirstPower);
     SDL_Surface* image = render_preload_frame(kZoomCentreRe, kZoomCentreIm, 4 * s, 3 * s);
-    constexpr int kScreenWidth = 640;
-    constexpr int kScreenHeight = 480;
     return scale_surface(image, kScreenWidth, kScreenHeight, true);
 }
 
@@ -40,7 +38,7 @@ static void draw_progress_bar(int step, Uint32 white)
     constexpr Sint16 kBarY = 450;
     constexpr Uint16 kBarHeight = 30;
     // Grows from nothing at the first step to 639 pixels, one short of the width, at the last.
-    const auto width = static_cast<Uint16>(step / static_cast<double>(kZoomSteps - 1) * 639.0);
+    const auto width = static_cast<Uint16>(step / static_cast<double>(kZoomSteps - 1) * (kScreenWidth - 1));
     SDL_Rect bar = {0, kBarY, width, kBarHeight};
     SDL_FillRect(display.screen, &bar, white);
 }
@@ -55,7 +53,7 @@ void preload_frames(SDL_Surface* loading_sprite, Uint32 black, Uint32 white)
             if (frame_table.frames[step] == nullptr) frame_table.exhausted = true;
         }
         draw_progress_bar(step, white);
-        SDL_UpdateRect(display.screen, 0, 0, 640, 480);
+        SDL_UpdateRect(display.screen, 0, 0, kScreenWidth, kScreenHeight);
         // An explorer visit from here redraws the screen; the next step draws the loading
         // screen again from scratch, and a limit raised there applies to the remaining steps.
         poll_demo_keys();
@@ -79,7 +77,7 @@ void play_frames(SDL_Surface* logo, Uint32 black, Uint32 music_start)
             }
             SDL_Rect logo_at = {0, kLogoY, 0, 0};
             SDL_UpperBlit(logo, nullptr, display.screen, &logo_at);
-            SDL_UpdateRect(display.screen, 0, 0, 640, 480);
+            SDL_UpdateRect(display.screen, 0, 0, kScreenWidth, kScreenHeight);
             SDL_Delay(kFrameDelayMs);
             poll_demo_keys();
             if (frame == nullptr) break; // the first empty slot ends the pass

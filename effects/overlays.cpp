@@ -1,7 +1,7 @@
 // The artwork cut from the sprite sheet: the loading sprite, the logo and the loading label.
 #include "effects.h"
 
-#include "../app/app.h"
+#include "../app/display.h"
 
 // Zero-filled with alpha in the top byte: a blit from the colour-keyed sheet gives the pixels it
 // copies full alpha and skips the black ones, which stay fully transparent.
@@ -30,14 +30,13 @@ Overlays build_overlays()
     constexpr SDL_Rect kLogoStrip = {0, 257, 320, 127};
     // One row taller than the strip; the empty row becomes the logo's transparent rows 254-255.
     constexpr int kLogoCutHeight = 128;
-    constexpr int kLogoWidth = 640;
     constexpr int kLogoHeight = 256;
 
     Overlays overlays{};
     overlays.loading_sprite =
         cut_and_enlarge(kSpriteCell, kSpriteCell.w, kSpriteCell.h, kSpriteSize, kSpriteSize);
     overlays.logo =
-        cut_and_enlarge(kLogoStrip, kLogoStrip.w, kLogoCutHeight, kLogoWidth, kLogoHeight);
+        cut_and_enlarge(kLogoStrip, kLogoStrip.w, kLogoCutHeight, kScreenWidth, kLogoHeight);
     return overlays;
 }
 

@@ -1,7 +1,7 @@
 // Nearest-neighbour resizing: the loading sprite, the logo and every preload frame go through it.
 #include "effects.h"
 
-#include "../app/app.h"
+#include "../app/display.h"
 
 #include <cstdint>
 #include <cstring>

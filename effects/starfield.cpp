@@ -2,13 +2,10 @@
 // star, so whatever is left on the screen (an explorer picture, say) streams along with them.
 #include "effects.h"
 
-#include "../app/app.h"
+#include "../app/display.h"
 #include "../explorer/explorer.h"
 
 #include <cstdlib>
-
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
 
 // rand() is never seeded: every run shows the same sky.
 void scatter_stars()
@@ -19,9 +16,9 @@ void scatter_stars()
 
     SDL_Surface* screen = display.screen;
     lock_if_needed(screen);
-    for (int y = 0; y < kHeight; ++y) {
-        Uint32* row = display.pixels + y * display.pitch_px;
-        for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < kScreenHeight; ++y) {
+        Uint32* row = screen_row(y);
+        for (int x = 0; x < kScreenWidth; ++x) {
             if (std::rand() % kOneIn != 0) continue;
             // Drawn blue, green, red: the order decides which star gets which colour.
             const int blue = kDimmest + std::rand() % kSpread;
@@ -32,7 +29,7 @@ void scatter_stars()
         }
     }
     unlock_if_needed(screen);
-    SDL_UpdateRect(screen, 0, 0, kWidth, kHeight);
+    SDL_UpdateRect(screen, 0, 0, kScreenWidth, kScreenHeight);
 }
 
 // The scan runs in place from the left, so a star that wraps to the right end is met again and
@@ -44,18 +41,18 @@ void step_stars()
     SDL_Surface* screen = display.screen;
     const Uint32 background = SDL_MapRGB(screen->format, 0, 0, 0);
     lock_if_needed(screen);
-    for (int y = 0; y < kHeight; ++y) {
-        Uint32* row = display.pixels + y * display.pitch_px;
+    for (int y = 0; y < kScreenHeight; ++y) {
+        Uint32* row = screen_row(y);
         const int speed = y % kBands + 1;
-        for (int x = 0; x < kWidth; ++x) {
+        for (int x = 0; x < kScreenWidth; ++x) {
             const Uint32 star = row[x];
             if (star == background) continue;
             row[x] = background;
-            row[(x - speed + kWidth) % kWidth] = star;
+            row[(x - speed + kScreenWidth) % kScreenWidth] = star;
         }
     }
     unlock_if_needed(screen);
-    SDL_UpdateRect(screen, 0, 0, kWidth, kHeight);
+    SDL_UpdateRect(screen, 0, 0, kScreenWidth, kScreenHeight);
 }
 
 // Time spent in the explorer counts against the four seconds.

@@ -1,13 +1,10 @@
 // The interactive explorer: zoom, Julia sets, iteration limit and screenshot over FractalState.
 #include "explorer.h"
 
-#include "../app/app.h"
+#include "../app/display.h"
 #include "../fractal/fractal.h"
 
 #include <cstdio>
-
-constexpr int kScreenWidth = 640;
-constexpr int kScreenHeight = 480;
 
 static void set_view(double x_min, double x_max, double y_min, double y_max)
 {

@@ -1,7 +1,7 @@
 // The preload's zoom frames: one offscreen 320x240 Mandelbrot image per zoom step.
 #include "fractal.h"
 
-#include "../app/app.h"
+#include "../app/display.h"
 
 #include <vector>
 
