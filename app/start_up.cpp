@@ -1,8 +1,9 @@
 // Bringing the library, audio, display and assets up, and taking them down again.
 #include "app.h"
 
+#include "../platform/platform.h"
+
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,13 +58,9 @@ StartUpResult start_up()
     constexpr int kSampleRate = 44100;
     constexpr int kChannels = 2;
     constexpr int kBufferSamples = 4096;
-    constexpr int kWidth = 640;
-    constexpr int kHeight = 480;
     constexpr int kDepth = 32;
 
-    // A reader that goes away (cardioid | head -0) must not end the show: the lines on standard
-    // output are a report, and a failed write of one is not an error.
-    std::signal(SIGPIPE, SIG_IGN);
+    set_up_standard_output();
     // Audio failing is not fatal: SDL_Init still brings video up, the music handle stays none
     // and the play request later fails quietly, so the demo keeps its timing without sound.
     SDL_Init(kInitFlags);
@@ -74,7 +71,7 @@ StartUpResult start_up()
     StartUpResult result{};
     if (check_tune("sfx.xm")) result.music = Mix_LoadMUS("sfx.xm");
 
-    display.screen = SDL_SetVideoMode(kWidth, kHeight, kDepth, SDL_FULLSCREEN);
+    display.screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, kDepth, SDL_FULLSCREEN);
     if (display.screen == nullptr) fatal("cannot set the 640x480x32 full-screen video mode");
     if (display.screen->format->BytesPerPixel != 4)
         fatal("the video mode is not 32 bits per pixel");
@@ -90,6 +87,12 @@ StartUpResult start_up()
     errno = 0;
     SDL_RWops* sheet_file = SDL_RWFromFile("gfx.bmp", "rb");
     if (sheet_file == nullptr) {
+        // A library that opens files without the C library (on Windows) leaves errno alone;
+        // the C library's own attempt then says why.
+        if (errno == 0) {
+            std::FILE* probe = std::fopen("gfx.bmp", "rb");
+            if (probe != nullptr) std::fclose(probe);
+        }
         if (errno != 0) SDL_SetError("%s", std::strerror(errno));
         fatal("cannot open the sprite sheet \"gfx.bmp\"");
     }

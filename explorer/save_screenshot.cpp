@@ -1,12 +1,12 @@
 // The explorer's screenshot: "screen.bmp" is replaced by a complete picture or left as it was.
 #include "explorer.h"
 
-#include "../app/app.h"
+#include "../app/display.h"
+#include "../platform/platform.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 // Writes the screen as a BMP file at path and closes it. Nothing on success, otherwise why not.
 static const char* write_screen(const char* path)
@@ -21,7 +21,7 @@ static const char* write_screen(const char* path)
     SDL_ClearError();
     const bool saved = stream != nullptr && SDL_SaveBMP_RW(display.screen, stream, 0) == 0;
     if (stream != nullptr) SDL_RWclose(stream);
-    const bool flushed = !std::ferror(file) && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    const bool flushed = !std::ferror(file) && std::fflush(file) == 0 && flush_to_disk(file);
     const bool closed = std::fclose(file) == 0;
     if (saved && flushed && closed) return nullptr;
     return errno != 0 ? std::strerror(errno) : SDL_GetError();
@@ -32,9 +32,9 @@ void save_screenshot()
     constexpr const char* kName = "screen.bmp";
     // Beside the old file, so that the rename replaces it in one step on the same file system.
     char temporary[64];
-    std::snprintf(temporary, sizeof temporary, "%s.%ld.tmp", kName, static_cast<long>(getpid()));
+    std::snprintf(temporary, sizeof temporary, "%s.%ld.tmp", kName, process_id());
     const char* reason = write_screen(temporary);
-    if (reason == nullptr && std::rename(temporary, kName) != 0) reason = std::strerror(errno);
+    if (reason == nullptr && !replace_file(temporary, kName)) reason = std::strerror(errno);
     if (reason == nullptr) return;
     std::remove(temporary);
     std::fprintf(stderr, "cardioid: could not save %s: %s\n", kName, reason);
