@@ -38,6 +38,8 @@ need_test_packages() {
     need_command xdotool xdotool
     need_command xdpyinfo x11-utils
     need_command convert imagemagick
+    need_command import imagemagick # grabs what the X server shows
+    need_command identify imagemagick
     need_command sox sox
     need_command xmp xmp
     need_command openmpt123 openmpt123
