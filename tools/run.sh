@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs whatever the build lacks, builds, and then plays the demo ("demo") or runs every test
-# ("test"). Safe to run again; works as root or, through sudo, as a user. Either SDL 1.2 will do:
+# ("test"), or makes the Windows zip ("windows"). Safe to run again; works as root or, through sudo, as a user. Either SDL 1.2 will do:
 # the classic library or sdl12-compat. Without apt it says what to install and how to build.
 set -euo pipefail
 
@@ -54,6 +54,15 @@ need_test_packages() {
     if command -v dpkg-query >/dev/null && ! installed libsdl2-2.0-0; then
         missing+=(libsdl2-2.0-0)
     fi
+}
+
+need_windows_packages() {
+    need_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64
+    need_command wine wine
+    [ -e /usr/lib/wine/wine64 ] || missing+=(wine64)
+    need_command unzip unzip
+    need_command dpkg-source dpkg-dev # unpacks the libraries' source packages
+    need_command make make
 }
 
 other_distributions() {
@@ -110,6 +119,33 @@ compat_library_dir() {
     echo "$top/$(dirname "$library")"
 }
 
+# "apt-get source" needs a deb-src entry for Debian's main archive, which a fresh machine lacks.
+ensure_source_entry() {
+    apt-cache showsrc libsdl1.2 2>/dev/null | grep -q '^Package:' && return 0
+    local list=/etc/apt/sources.list.d/cardioid-deb-src.sources codename
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    echo "Adding $list, a deb-src entry for Debian's main archive ($codename), for apt-get source"
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\n%s\n' \
+        "$codename" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+        as_root tee "$list" >/dev/null
+    as_root apt-get update -qq
+}
+
+# The Windows zip, build/windows/cardioid-VERSION-win64.zip: SDL 1.2, SDL_mixer 1.2 and libmikmod
+# cross-built once from Debian's source packages, then the program against them.
+build_windows() {
+    if ! tools/windows_libraries.sh build/windows --built; then
+        ensure_source_entry
+        tools/windows_libraries.sh build/windows
+    fi
+    cmake -S . -B build/windows/program -DCMAKE_TOOLCHAIN_FILE=tools/mingw64.cmake \
+        -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=ON -DCARDIOID_BENCH=OFF >/dev/null
+    cmake --build build/windows/program -j "$jobs"
+    (cd build/windows/program && cpack -B "$top/build/windows" >/dev/null)
+    rm -rf build/windows/_CPack_Packages
+    echo "Made $(compgen -G "build/windows/cardioid-*-win64.zip")"
+}
+
 # Sourced (by the tests of the package choice above), it stops here.
 [ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
@@ -128,18 +164,27 @@ demo)
     cp assets/gfx.bmp assets/sfx.xm run/ 2>/dev/null || cp assets/gfx.bmp run/
     cd run && exec "$top/build/release/cardioid"
     ;;
+windows)
+    need_windows_packages
+    install_missing
+    build_windows
+    ;;
 test)
     need_build_packages
     need_test_packages
+    need_windows_packages
     install_missing
     compat_dir=$(compat_library_dir)
+    build_windows
     # Every option is given, so that nothing an earlier demo build cached is left out.
     cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=ON -DCARDIOID_BENCH=ON \
-        -DCARDIOID_COMPAT_LIBRARY_DIR="$compat_dir" >/dev/null
+        -DCARDIOID_COMPAT_LIBRARY_DIR="$compat_dir" -DCARDIOID_WINDOWS_BUILD="$top/build/windows" \
+        >/dev/null
     cmake --build build/release -j "$jobs"
-    (cd build/release && ctest -j "$jobs" -LE 'e2e|install' --output-on-failure)
-    # The end-to-end tests mostly wait for the program, so more of them run at a time.
-    (cd build/release && ctest -j $((jobs * 2)) -L 'e2e|install' --output-on-failure)
+    (cd build/release && ctest -j "$jobs" -LE 'e2e|install|windows' --output-on-failure)
+    # The end-to-end tests mostly wait for the program, so more of them run at a time; the
+    # Windows ones take turns among themselves.
+    (cd build/release && ctest -j $((jobs * 2)) -L 'e2e|install|windows' --output-on-failure)
     # The kernel's tests again, cross-built for 64-bit ARM and run under emulation.
     cmake -S . -B build/aarch64 -DCMAKE_TOOLCHAIN_FILE=tools/aarch64.cmake -DCMAKE_BUILD_TYPE=Release \
         -DCARDIOID_KERNEL_ONLY=ON >/dev/null
@@ -153,7 +198,7 @@ test)
     (cd build/sanitize && ctest -j "$jobs" -L 'unit|sanitized' --output-on-failure)
     ;;
 *)
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|windows" >&2
     exit 2
     ;;
 esac

@@ -1,9 +1,22 @@
 #!/usr/bin/env bash
 # Broken music: without "sfx.xm" (no-music), with a broken one (bad-music) or with one cut short
 # (cut-music, refused with a message naming it), the demo plays silently with its usual timing.
-# A missing or broken sheet is fatal; start_up_test.cpp runs the program on those.
+# A missing sheet (no-sheet) is fatal, and the message gives the system's reason; start_up_test.cpp
+# runs the program on the other broken sheets.
 source "$(dirname "$0")/e2e_lib.sh"
 start_x
+if [ "$1" = no-sheet ]; then
+    cp "$ASSETS/sfx.xm" "$work/"
+    start_app
+    for _ in $(seq 500); do kill -0 "$app_pid" 2>/dev/null && sleep 0.02; done
+    kill -0 "$app_pid" 2>/dev/null && fail "the program still runs without a sheet"
+    status=0 && wait "$app_pid" || status=$?
+    app_pid=""
+    [ "$status" -eq 1 ] || fail "exit status $status without a sheet"
+    grep -q '"gfx.bmp": No such file or directory$' "$work/stderr" || fail "no reason given"
+    echo "stderr: $(cat "$work/stderr")"
+    exit 0
+fi
 cp "$ASSETS/gfx.bmp" "$work/"
 [ "$1" = bad-music ] && head -c 20000 /dev/urandom >"$work/sfx.xm"
 # Cut inside its sample data, where the library itself would accept it and read freed memory.

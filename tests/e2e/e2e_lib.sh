@@ -1,7 +1,8 @@
 # Shared steps of the end-to-end tests: a private X server, the real binary in a scratch
 # directory holding the real assets, input through xdotool, standard output and audio captured.
 # Sourced by the scenario scripts with: BIN (the program), ASSETS (its asset folder),
-# CHECK (the screenshot checker), PROBE (the full-screen probe).
+# CHECK (the screenshot checker), PROBE (the full-screen probe), and RUNNER, when set, the command
+# that runs BIN (wine_run.sh for the Windows program).
 set -euo pipefail
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/cardioid-e2e-XXXXXX")
@@ -79,7 +80,7 @@ stage_assets() {
 # named so that a lost X connection fails instead of falling back to a text-mode driver.
 start_app() {
     (cd "$work" && SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" SDL_DISKAUDIODELAY=92 \
-        exec "$BIN" >"$work/stdout" 2>"$work/stderr") &
+        exec ${RUNNER:+"$RUNNER"} "$BIN" >"$work/stdout" 2>"$work/stderr") &
     app_pid=$!
     app_start=$(now_ms)
 }
@@ -139,18 +140,21 @@ click() { xdotool mousemove "$1" "$2" click "$3"; }
 # What the user sees: the X server's whole 640x480 screen, as a 24-bit BMP.
 grab() { import -silent -window root "BMP3:$work/$1"; }
 
-# Presses P and waits until the complete 640x480 24-bit "screen.bmp" is there, and then until the
-# window shows the very same picture: what was drawn must also have been presented.
+# Presses P and waits until a complete 640x480 24-bit "screen.bmp" has taken the place of the one
+# there before, if any, and then until the window shows the very same picture: what was drawn must
+# also have been presented.
 screenshot() {
-    local size=0
-    rm -f "$work/screen.bmp"
+    local size=0 before
+    before=$(stat -c %i "$work/screen.bmp" 2>/dev/null || echo none)
     key p
     for _ in $(seq 200); do
-        size=$(stat -c %s "$work/screen.bmp" 2>/dev/null || echo 0)
-        [ "$size" -eq 921654 ] && break
+        if [ "$(stat -c %i "$work/screen.bmp" 2>/dev/null || echo none)" != "$before" ]; then
+            size=$(stat -c %s "$work/screen.bmp" 2>/dev/null || echo 0)
+            [ "$size" -eq 921654 ] && break
+        fi
         sleep 0.05
     done
-    [ "$size" -eq 921654 ] || fail "P wrote no complete screen.bmp"
+    [ "$size" -eq 921654 ] || fail "P put no complete screen.bmp in the place of the one before"
     cp "$work/screen.bmp" "$work/$1"
     for _ in $(seq 20); do
         grab "shown-$1"
