@@ -110,6 +110,41 @@ compat_library_dir() {
     echo "$top/$(dirname "$library")"
 }
 
+# The browser build: emcc, chromium for its tests, and apt-get source's unpacker for libmikmod.
+need_web_packages() {
+    need_command emcc emscripten
+    need_command chromium chromium
+    need_command dpkg-source dpkg-dev
+}
+
+# apt-get source needs the index of Debian's source packages, which a machine with only deb
+# entries lacks: a deb-src entry for Debian's main archive is added then, and said so.
+web_source_index() {
+    if ! apt-get indextargets --no-release-info --format '$(SITE)' 'Created-By: Sources' |
+        grep -qE '/debian/?$'; then
+        local file=/etc/apt/sources.list.d/cardioid-deb-src.sources codename
+        codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        echo "Adding $file: a deb-src entry for Debian's main archive, for apt-get source"
+        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: $codename" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+            as_root tee "$file" >/dev/null
+    fi
+    apt-cache showsrc libmikmod 2>/dev/null | grep -q '^Package: libmikmod' ||
+        as_root apt-get update -qq
+}
+
+# The page in build/web: libmikmod built with emcc once (build/web-libmikmod), then the program.
+build_web() {
+    # emcc's optimiser needs Debian's node modules, also when another node comes first.
+    export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+    [ -e build/web-libmikmod/prefix/.built-1 ] || web_source_index
+    tools/web_libmikmod.sh build/web-libmikmod
+    emcmake cmake -S . -B build/web-build -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=OFF \
+        -DCARDIOID_BENCH=OFF -DCARDIOID_MIKMOD_PREFIX="$top/build/web-libmikmod/prefix" \
+        -DCARDIOID_WEB_DIR="$top/build/web" >/dev/null
+    cmake --build build/web-build -j "$jobs"
+}
+
 # Sourced (by the tests of the package choice above), it stops here.
 [ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
@@ -152,8 +187,14 @@ test)
     cmake --build build/sanitize -j "$jobs" --target unit_tests kernel_tests cardioid check_screenshot
     (cd build/sanitize && ctest -j "$jobs" -L 'unit|sanitized' --output-on-failure)
     ;;
+web)
+    need_web_packages
+    install_missing
+    build_web
+    echo "The page is in build/web: serve it with (cd build/web && python3 -m http.server)"
+    ;;
 *)
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|web" >&2
     exit 2
     ;;
 esac
