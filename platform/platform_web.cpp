@@ -7,18 +7,17 @@
 #include <unistd.h>
 
 // Hands the file at path to the visitor as a download under its own name.
+// clang-format off
 EM_JS(void, offer_download, (const char* path), {
     const name = UTF8ToString(path);
-    const url = URL.createObjectURL(new Blob([FS.readFile(name)], {
-        type:
-            "image/bmp"
-    }));
+    const url = URL.createObjectURL(new Blob([FS.readFile(name)], {type: "image/bmp"}));
     const link = document.createElement("a");
     link.href = url;
     link.download = name.substring(name.lastIndexOf("/") + 1);
     link.click();
-    setTimeout(() = > URL.revokeObjectURL(url), 60000);
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
 });
+// clang-format on
 
 // The lines go to the browser's console, which no reader can close.
 void set_up_standard_output() {}

@@ -25,18 +25,18 @@ extern "C" EMSCRIPTEN_KEEPALIVE const Sint16* web_audio_fill()
 // rate it plays at is returned, 0 when the page has no audio. Browsers start sound only after a
 // gesture of the visitor's: one that is still missing (the page was opened without a click)
 // starts it at the next key or click.
+// clang-format off
 EM_JS(int, open_device, (int frequency, int channels, int samples), {
     const Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) return 0;
     let context;
     try {
-        context = new Context({sampleRate : frequency});
+        context = new Context({sampleRate: frequency});
     } catch (error) {
         context = new Context();
     }
     const node = context.createScriptProcessor(samples, 0, channels);
-    node.onaudioprocess = event = >
-    {
+    node.onaudioprocess = event => {
         const output = event.outputBuffer;
         const from = _web_audio_fill() >> 1;
         for (let channel = 0; channel < channels; ++channel) {
@@ -46,21 +46,24 @@ EM_JS(int, open_device, (int frequency, int channels, int samples), {
         }
     };
     node.connect(context.destination);
-    if (context.state != = "running") {
-        const resume = () = > context.state == = "suspended" && context.resume();
-        window.addEventListener("keydown", resume, {once : true});
-        window.addEventListener("pointerdown", resume, {once : true});
+    if (context.state !== "running") {
+        const resume = () => context.state === "suspended" && context.resume();
+        window.addEventListener("keydown", resume, {once: true});
+        window.addEventListener("pointerdown", resume, {once: true});
     }
     Module.audio = {context, node};
     return context.sampleRate;
 });
+// clang-format on
 
+// clang-format off
 EM_JS(void, close_device, (), {
     if (!Module.audio) return;
     Module.audio.node.disconnect();
     Module.audio.node.onaudioprocess = null;
     Module.audio.context.close();
 });
+// clang-format on
 
 int SDL_OpenAudio(SDL_AudioSpec* desired, SDL_AudioSpec* obtained)
 {

@@ -18,14 +18,16 @@ static bool polled_empty; // and nothing presented or waited for since
 
 // A timer in a timer callback is held back 4 ms or more by the browser; a message is not, so the
 // frequent short waits of a long computation cost next to nothing.
+// clang-format off
 EM_ASYNC_JS(void, wait_for_browser, (int ms), {
-    await new Promise(resolve = > {
+    await new Promise(resolve => {
         if (ms > 0) return setTimeout(resolve, ms);
         const channel = new MessageChannel();
         channel.port1.onmessage = resolve;
         channel.port2.postMessage(0);
     });
 });
+// clang-format on
 
 void web_wait(int ms)
 {

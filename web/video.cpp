@@ -13,28 +13,34 @@ static Uint32* shown;
 // What was presented since the canvas last received it: columns left..right, rows top..bottom.
 static int left, top, right, bottom;
 
+// clang-format off
 EM_JS(void, size_canvas, (int width, int height), {
     Module.canvas.width = width;
     Module.canvas.height = height;
 });
+// clang-format on
 
 // The image wraps the presented picture where it lies in the program's memory; it is made anew
 // only when that memory grows and moves.
+// clang-format off
 EM_JS(void, put_on_canvas,
       (const Uint32* pixels, int width, int height, int x, int y, int w, int h), {
-          if (!Module.shownImage || Module.shownImage.data.buffer != = HEAPU8.buffer) {
-              const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
-              Module.shownImage = new ImageData(bytes, width, height);
-              Module.shownContext = Module.canvas.getContext("2d", {alpha : false});
-          }
-          Module.shownContext.putImageData(Module.shownImage, 0, 0, x, y, w, h);
-      });
+    if (!Module.shownImage || Module.shownImage.data.buffer !== HEAPU8.buffer) {
+        const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
+        Module.shownImage = new ImageData(bytes, width, height);
+        Module.shownContext = Module.canvas.getContext("2d", {alpha: false});
+    }
+    Module.shownContext.putImageData(Module.shownImage, 0, 0, x, y, w, h);
+});
+// clang-format on
 
+// clang-format off
 EM_JS(int, set_cursor, (int toggle), {
-    const shown = Module.canvas.style.cursor != = "none";
+    const shown = Module.canvas.style.cursor !== "none";
     if (toggle >= 0) Module.canvas.style.cursor = toggle ? "" : "none";
     return shown;
 });
+// clang-format on
 
 SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags)
 {
