@@ -16,23 +16,13 @@ static double start_ms;
 static double last_wait_ms;
 static bool polled_empty; // and nothing presented or waited for since
 
-// A timer in a timer callback is held back 4 ms or more by the browser; a message is not, so the
-// frequent short waits of a long computation cost next to nothing.
-// clang-format off
-EM_ASYNC_JS(void, wait_for_browser, (int ms), {
-    await new Promise(resolve => {
-        if (ms > 0) return setTimeout(resolve, ms);
-        const channel = new MessageChannel();
-        channel.port1.onmessage = resolve;
-        channel.port2.postMessage(0);
-    });
-});
-// clang-format on
+// web/wait.js
+extern "C" void web_wait_for_browser(int ms);
 
 void web_wait(int ms)
 {
     web_show_presented();
-    wait_for_browser(ms);
+    web_wait_for_browser(ms);
     last_wait_ms = emscripten_get_now();
     polled_empty = false;
 }
