@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs whatever the build lacks, builds, and then plays the demo ("demo") or runs every test
-# ("test"). Safe to run again; works as root or, through sudo, as a user. Either SDL 1.2 will do:
-# the classic library or sdl12-compat. Without apt it says what to install and how to build.
+# ("test"); "web" builds the page that plays it in a browser. Safe to run again; works as root or,
+# through sudo, as a user. Either SDL 1.2 will do: the classic library or sdl12-compat. Without
+# apt it says what to install and how to build.
 set -euo pipefail
 
 # The Debian packages that would give what is missing, judged by what the build uses: commands,
@@ -166,15 +167,19 @@ demo)
 test)
     need_build_packages
     need_test_packages
+    need_web_packages
     install_missing
     compat_dir=$(compat_library_dir)
     # Every option is given, so that nothing an earlier demo build cached is left out.
     cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=ON -DCARDIOID_BENCH=ON \
         -DCARDIOID_COMPAT_LIBRARY_DIR="$compat_dir" >/dev/null
     cmake --build build/release -j "$jobs"
-    (cd build/release && ctest -j "$jobs" -LE 'e2e|install' --output-on-failure)
+    (cd build/release && ctest -j "$jobs" -LE 'e2e|install|web' --output-on-failure)
     # The end-to-end tests mostly wait for the program, so more of them run at a time.
     (cd build/release && ctest -j $((jobs * 2)) -L 'e2e|install' --output-on-failure)
+    # The page, built for the browser, in headless chromium.
+    build_web
+    (cd build/release && ctest -L web --output-on-failure)
     # The kernel's tests again, cross-built for 64-bit ARM and run under emulation.
     cmake -S . -B build/aarch64 -DCMAKE_TOOLCHAIN_FILE=tools/aarch64.cmake -DCMAKE_BUILD_TYPE=Release \
         -DCARDIOID_KERNEL_ONLY=ON >/dev/null

@@ -10,6 +10,12 @@ import { tmpdir } from "node:os";
 import { extname, join } from "node:path";
 
 const { PAGE, CHECK, SHEET } = process.env;
+try {
+    readFileSync(join(PAGE, "cardioid.wasm"));
+} catch {
+    console.error(`FAIL: no page in ${PAGE}: tools/run.sh web builds it`);
+    process.exit(1);
+}
 const work = mkdtempSync(join(tmpdir(), "cardioid-web-"));
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 let browser, server;
