@@ -118,27 +118,10 @@ need_web_packages() {
     need_command dpkg-source dpkg-dev
 }
 
-# apt-get source needs the index of Debian's source packages, which a machine with only deb
-# entries lacks: a deb-src entry for Debian's main archive is added then, and said so.
-web_source_index() {
-    if ! apt-get indextargets --no-release-info --format '$(SITE)' 'Created-By: Sources' |
-        grep -qE '/debian/?$'; then
-        local file=/etc/apt/sources.list.d/cardioid-deb-src.sources codename
-        codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-        echo "Adding $file: a deb-src entry for Debian's main archive, for apt-get source"
-        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: $codename" \
-            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-            as_root tee "$file" >/dev/null
-    fi
-    apt-cache showsrc libmikmod 2>/dev/null | grep -q '^Package: libmikmod' ||
-        as_root apt-get update -qq
-}
-
 # The page in build/web: libmikmod built with emcc once (build/web-libmikmod), then the program.
 build_web() {
     # emcc's optimiser needs Debian's node modules, also when another node comes first.
     export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-    [ -e build/web-libmikmod/prefix/.built-1 ] || web_source_index
     tools/web_libmikmod.sh build/web-libmikmod
     emcmake cmake -S . -B build/web-build -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=OFF \
         -DCARDIOID_BENCH=OFF -DCARDIOID_MIKMOD_PREFIX="$top/build/web-libmikmod/prefix" \

@@ -1,16 +1,32 @@
 #!/usr/bin/env bash
 # Builds libmikmod for the browser with emcc from Debian's source package, into $1
 # (build/web-libmikmod): the sources in $1/src, the static library and its header in $1/prefix.
-# A finished build is kept and reused. "apt-get source" needs a deb-src entry (tools/run.sh adds
-# one).
+# A finished build is kept and reused.
 set -euo pipefail
 
 root=$(realpath -m "$1")
 prefix=$root/prefix
-stamp=$prefix/.built-1
+stamp=$prefix/.built-2
 [ -e "$stamp" ] && exit 0
 
 jobs=$(nproc 2>/dev/null || echo 2)
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# apt-get source needs the index of Debian's source packages, which a machine with only deb
+# entries lacks: a deb-src entry for Debian's main archive is added then, and said so.
+if ! apt-get indextargets --no-release-info --format '$(SITE)' 'Created-By: Sources' |
+    grep -qE '/debian/?$'; then
+    file=/etc/apt/sources.list.d/cardioid-deb-src.sources
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "Adding $file: a deb-src entry for Debian's main archive, for apt-get source"
+    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: $codename" \
+        "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+        as_root tee "$file" >/dev/null
+fi
+apt-cache showsrc libmikmod 2>/dev/null | grep -q '^Package: libmikmod' || as_root apt-get update -qq
+
 rm -rf "$root/src" "$prefix"
 mkdir -p "$root/src" "$prefix"
 cd "$root/src"
@@ -18,10 +34,16 @@ echo "Building libmikmod for the browser"
 apt-get source -q libmikmod >source.log 2>&1 ||
     { cat source.log >&2 && echo "cannot fetch libmikmod's sources (see above)" >&2 && exit 1; }
 cd libmikmod-*/
+# The same samples as the desktop's 64-bit library: WebAssembly has 64-bit integers, so the mixer
+# takes its 64-bit path, and its final division by the oversampling factor stays signed, as it
+# is where long has 64 bits (with a 32-bit unsigned long it would round negative samples up).
+sed -i 's/^\(#define SAMPLING_FACTOR (1\)UL<</\1ULL<</' playercode/virtch2.c
+grep -q '^#define SAMPLING_FACTOR (1ULL<<' playercode/virtch2.c ||
+    { echo "libmikmod's mixer is not the one tools/web_libmikmod.sh knows" >&2 && exit 1; }
 # Its configure script does not know WebAssembly; any cross host makes it build for emcc without
 # running what it builds. No driver but the silent one: the page plays what the library mixes.
 # Like the program, it is built without fused multiply-adds.
-(CFLAGS="-O2 -ffp-contract=off" emconfigure ./configure --host=i686-pc-linux-gnu \
+(CFLAGS="-O2 -ffp-contract=off -DNATIVE_64BIT_INT" emconfigure ./configure --host=i686-pc-linux-gnu \
     --prefix="$prefix" --disable-shared --enable-static --disable-alldrv --disable-doc \
     --disable-threads --disable-dl --disable-simd >configure.log 2>&1 &&
     emmake make -j "$jobs" >make.log 2>&1 && make install >install.log 2>&1) ||
