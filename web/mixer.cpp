@@ -1,11 +1,9 @@
 // SDL_mixer's music over libmikmod, the module player that SDL_mixer plays XM through on the
-// desktop, set up the way SDL_mixer 1.2 sets it up. It mixes straight into the audio device's
-// buffers.
+// desktop, set up, started and looped as SDL_mixer 1.2 does: the samples are the desktop's. It
+// mixes straight into the audio device's buffers.
 #include <SDL_mixer.h>
 
 #include <mikmod.h>
-
-#include <cstring>
 
 struct Mix_Music {
     MODULE* module;
@@ -13,10 +11,30 @@ struct Mix_Music {
 
 static bool opened;
 static Mix_Music* playing;
+static int loops_left; // passes still to start after this one; below 0 for ever
 
+// From its start, as SDL_mixer starts a module and every pass of a loop.
+static void start_pass(MODULE* module)
+{
+    constexpr SWORD kFullVolume = 128;
+    Player_Start(module);
+    Player_SetVolume(kFullVolume);
+    Player_SetPosition(0);
+}
+
+// A pass that has ended leaves silence to the end of the buffer; the next buffer starts the next.
 static void mix_music(void*, Uint8* stream, int length)
 {
-    if (playing == nullptr || !Player_Active()) return; // the device has filled in silence
+    if (playing == nullptr) return; // the device has filled in silence
+    if (!Player_Active()) {
+        Player_Stop();
+        if (loops_left == 0) {
+            playing = nullptr;
+            return;
+        }
+        if (loops_left > 0) --loops_left;
+        start_pass(playing->module);
+    }
     VC_WriteBytes(reinterpret_cast<SBYTE*>(stream), static_cast<ULONG>(length));
 }
 
@@ -64,26 +82,23 @@ Mix_Music* Mix_LoadMUS(const char* path)
         SDL_SetError("%s", MikMod_strerror(MikMod_errno));
         return nullptr;
     }
-    // The module's own backward jumps are not followed; looping is asked for when it is played.
+    // The module's own backward jumps are not followed, nor does it wrap: looping is the mixer's.
     module->loop = 0;
     module->wrap = 0;
     module->fadeout = 0;
     return new Mix_Music{module};
 }
 
-// Loops below 0 play for ever, from the first order again after the last; anything else plays
-// the music once.
+// Loops below 0 play for ever; otherwise it is the number of passes, 0 counting as 1.
 int Mix_PlayMusic(Mix_Music* music, int loops)
 {
-    constexpr SWORD kFullVolume = 128;
     if (music == nullptr) {
         SDL_SetError("music parameter was NULL");
         return -1;
     }
-    music->module->wrap = loops < 0;
-    music->module->reppos = 0;
-    Player_Start(music->module);
-    Player_SetVolume(kFullVolume);
+    if (playing != nullptr) Player_Stop();
+    loops_left = loops < 0 ? loops : loops > 1 ? loops - 1 : 0;
+    start_pass(music->module);
     playing = music;
     return 0;
 }
