@@ -21,11 +21,12 @@ EM_JS(void, size_canvas, (int width, int height), {
 // clang-format on
 
 // The image wraps the presented picture where it lies in the program's memory; it is made anew
-// only when that memory grows and moves.
+// only when that memory grows and moves, or for a new video mode.
 // clang-format off
 EM_JS(void, put_on_canvas,
       (const Uint32* pixels, int width, int height, int x, int y, int w, int h), {
-    if (!Module.shownImage || Module.shownImage.data.buffer !== HEAPU8.buffer) {
+    if (!Module.shownImage || Module.shownImage.data.buffer !== HEAPU8.buffer ||
+        Module.shownImage.data.byteOffset !== pixels) {
         const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
         Module.shownImage = new ImageData(bytes, width, height);
         Module.shownContext = Module.canvas.getContext("2d", {alpha: false});

@@ -6,17 +6,14 @@
 #include <cstdio>
 
 typedef uint8_t Uint8;
-typedef int8_t Sint8;
 typedef uint16_t Uint16;
 typedef int16_t Sint16;
 typedef uint32_t Uint32;
 typedef int32_t Sint32;
-typedef uint64_t Uint64;
 typedef int64_t Sint64;
 
 // Library
 
-constexpr Uint32 SDL_INIT_TIMER = 0x00000001;
 constexpr Uint32 SDL_INIT_AUDIO = 0x00000010;
 constexpr Uint32 SDL_INIT_VIDEO = 0x00000020;
 
@@ -62,10 +59,8 @@ struct SDL_Surface {
     int refcount;
 };
 
-constexpr Uint32 SDL_SWSURFACE = 0x00000000;
 constexpr Uint32 SDL_HWSURFACE = 0x00000001;
 constexpr Uint32 SDL_ASYNCBLIT = 0x00000004;
-constexpr Uint32 SDL_HWACCEL = 0x00000100;
 constexpr Uint32 SDL_SRCCOLORKEY = 0x00001000;
 constexpr Uint32 SDL_RLEACCEL = 0x00004000;
 constexpr Uint32 SDL_SRCALPHA = 0x00010000;
@@ -89,11 +84,6 @@ int SDL_SetColorKey(SDL_Surface* surface, Uint32 flag, Uint32 key);
 int SDL_FillRect(SDL_Surface* surface, SDL_Rect* rect, Uint32 colour);
 int SDL_UpperBlit(SDL_Surface* source, SDL_Rect* source_rect, SDL_Surface* target,
                   SDL_Rect* target_rect);
-inline int SDL_BlitSurface(SDL_Surface* source, SDL_Rect* source_rect, SDL_Surface* target,
-                           SDL_Rect* target_rect)
-{
-    return SDL_UpperBlit(source, source_rect, target, target_rect);
-}
 
 // The display
 
@@ -156,10 +146,8 @@ enum SDLKey {
 enum SDLMod { KMOD_NONE = 0 };
 
 constexpr Uint8 SDL_NOEVENT = 0;
-constexpr Uint8 SDL_ACTIVEEVENT = 1;
 constexpr Uint8 SDL_KEYDOWN = 2;
 constexpr Uint8 SDL_KEYUP = 3;
-constexpr Uint8 SDL_MOUSEMOTION = 4;
 constexpr Uint8 SDL_MOUSEBUTTONDOWN = 5;
 constexpr Uint8 SDL_MOUSEBUTTONUP = 6;
 constexpr Uint8 SDL_QUIT = 12;
@@ -217,7 +205,6 @@ Uint8 SDL_EventState(Uint8 type, int state);
 // Audio
 
 constexpr Uint16 AUDIO_S16LSB = 0x8010;
-constexpr Uint16 AUDIO_S16SYS = AUDIO_S16LSB;
 
 struct SDL_AudioSpec {
     int freq;
