@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-// Hands the file at path to the visitor as a download under its own name.
 // clang-format off
+// Hands the file at path to the visitor as a download under its own name.
 EM_JS(void, offer_download, (const char* path), {
     const name = UTF8ToString(path);
     const url = URL.createObjectURL(new Blob([FS.readFile(name)], {type: "image/bmp"}));

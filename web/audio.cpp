@@ -21,11 +21,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE const Sint16* web_audio_fill()
     return reinterpret_cast<const Sint16*>(buffer);
 }
 
+// clang-format off
 // The device plays at the rate asked for where the browser can, at its own rate otherwise; the
 // rate it plays at is returned, 0 when the page has no audio. Browsers start sound only after a
 // gesture of the visitor's: one that is still missing (the page was opened without a click)
 // starts it at the next key or click.
-// clang-format off
 EM_JS(int, open_device, (int frequency, int channels, int samples), {
     const Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) return 0;
@@ -54,9 +54,7 @@ EM_JS(int, open_device, (int frequency, int channels, int samples), {
     Module.audio = {context, node};
     return context.sampleRate;
 });
-// clang-format on
 
-// clang-format off
 EM_JS(void, close_device, (), {
     if (!Module.audio) return;
     Module.audio.node.disconnect();

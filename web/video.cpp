@@ -18,11 +18,9 @@ EM_JS(void, size_canvas, (int width, int height), {
     Module.canvas.width = width;
     Module.canvas.height = height;
 });
-// clang-format on
 
 // The image wraps the presented picture where it lies in the program's memory; it is made anew
 // only when that memory grows and moves, or for a new video mode.
-// clang-format off
 EM_JS(void, put_on_canvas,
       (const Uint32* pixels, int width, int height, int x, int y, int w, int h), {
     if (!Module.shownImage || Module.shownImage.data.buffer !== HEAPU8.buffer ||
@@ -33,9 +31,7 @@ EM_JS(void, put_on_canvas,
     }
     Module.shownContext.putImageData(Module.shownImage, 0, 0, x, y, w, h);
 });
-// clang-format on
 
-// clang-format off
 EM_JS(int, set_cursor, (int toggle), {
     const shown = Module.canvas.style.cursor !== "none";
     if (toggle >= 0) Module.canvas.style.cursor = toggle ? "" : "none";
