@@ -1,4 +1,4 @@
-// The platform's differences on Linux and other POSIX systems, the browser's included.
+// The platform's differences on Linux and other POSIX systems.
 #include "platform.h"
 
 #include <csignal>

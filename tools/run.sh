@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs whatever the build lacks, builds, and then plays the demo ("demo") or runs every test
-# ("test"), or makes the Windows zip ("windows"). Safe to run again; works as root or, through sudo, as a user. Either SDL 1.2 will do:
-# the classic library or sdl12-compat. Without apt it says what to install and how to build.
+# ("test"); "windows" makes the Windows zip, "web" the page that plays it in a browser. Safe to run
+# again; works as root or, through sudo, as a user. Either SDL 1.2 will do: the classic library or
+# sdl12-compat. Without apt it says what to install and how to build.
 set -euo pipefail
 
 # The Debian packages that would give what is missing, judged by what the build uses: commands,
@@ -119,31 +120,34 @@ compat_library_dir() {
     echo "$top/$(dirname "$library")"
 }
 
-# "apt-get source" needs a deb-src entry for Debian's main archive, which a fresh machine lacks.
-ensure_source_entry() {
-    apt-cache showsrc libsdl1.2 2>/dev/null | grep -q '^Package:' && return 0
-    local list=/etc/apt/sources.list.d/cardioid-deb-src.sources codename
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-    echo "Adding $list, a deb-src entry for Debian's main archive ($codename), for apt-get source"
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\n%s\n' \
-        "$codename" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-        as_root tee "$list" >/dev/null
-    as_root apt-get update -qq
-}
-
 # The Windows zip, build/windows/cardioid-VERSION-win64.zip: SDL 1.2, SDL_mixer 1.2 and libmikmod
 # cross-built once from Debian's source packages, then the program against them.
 build_windows() {
-    if ! tools/windows_libraries.sh build/windows --built; then
-        ensure_source_entry
-        tools/windows_libraries.sh build/windows
-    fi
+    tools/windows_libraries.sh build/windows
     cmake -S . -B build/windows/program -DCMAKE_TOOLCHAIN_FILE=tools/mingw64.cmake \
         -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=ON -DCARDIOID_BENCH=OFF >/dev/null
     cmake --build build/windows/program -j "$jobs"
     (cd build/windows/program && cpack -B "$top/build/windows" >/dev/null)
     rm -rf build/windows/_CPack_Packages
     echo "Made $(compgen -G "build/windows/cardioid-*-win64.zip")"
+}
+
+# The browser build: emcc, chromium for its tests, and apt-get source's unpacker for libmikmod.
+need_web_packages() {
+    need_command emcc emscripten
+    need_command chromium chromium
+    need_command dpkg-source dpkg-dev
+}
+
+# The page in build/web: libmikmod built with emcc once (build/web-libmikmod), then the program.
+build_web() {
+    # emcc's optimiser needs Debian's node modules, also when another node comes first.
+    export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+    tools/web_libmikmod.sh build/web-libmikmod
+    emcmake cmake -S . -B build/web-build -DCMAKE_BUILD_TYPE=Release -DCARDIOID_TESTS=OFF \
+        -DCARDIOID_BENCH=OFF -DCARDIOID_MIKMOD_PREFIX="$top/build/web-libmikmod/prefix" \
+        -DCARDIOID_WEB_DIR="$top/build/web" >/dev/null
+    cmake --build build/web-build -j "$jobs"
 }
 
 # Sourced (by the tests of the package choice above), it stops here.
@@ -173,6 +177,7 @@ test)
     need_build_packages
     need_test_packages
     need_windows_packages
+    need_web_packages
     install_missing
     compat_dir=$(compat_library_dir)
     build_windows
@@ -181,10 +186,13 @@ test)
         -DCARDIOID_COMPAT_LIBRARY_DIR="$compat_dir" -DCARDIOID_WINDOWS_BUILD="$top/build/windows" \
         >/dev/null
     cmake --build build/release -j "$jobs"
-    (cd build/release && ctest -j "$jobs" -LE 'e2e|install|windows' --output-on-failure)
+    (cd build/release && ctest -j "$jobs" -LE 'e2e|install|windows|web' --output-on-failure)
     # The end-to-end tests mostly wait for the program, so more of them run at a time; the
     # Windows ones take turns among themselves.
     (cd build/release && ctest -j $((jobs * 2)) -L 'e2e|install|windows' --output-on-failure)
+    # The page, built for the browser, in headless chromium.
+    build_web
+    (cd build/release && ctest -L web --output-on-failure)
     # The kernel's tests again, cross-built for 64-bit ARM and run under emulation.
     cmake -S . -B build/aarch64 -DCMAKE_TOOLCHAIN_FILE=tools/aarch64.cmake -DCMAKE_BUILD_TYPE=Release \
         -DCARDIOID_KERNEL_ONLY=ON >/dev/null
@@ -197,8 +205,14 @@ test)
     cmake --build build/sanitize -j "$jobs" --target unit_tests kernel_tests cardioid check_screenshot
     (cd build/sanitize && ctest -j "$jobs" -L 'unit|sanitized' --output-on-failure)
     ;;
+web)
+    need_web_packages
+    install_missing
+    build_web
+    echo "The page is in build/web: serve it with (cd build/web && python3 -m http.server)"
+    ;;
 *)
-    echo "usage: $0 demo|test|windows" >&2
+    echo "usage: $0 demo|test|windows|web" >&2
     exit 2
     ;;
 esac

@@ -9,16 +9,14 @@ root=$(realpath -m "$1")
 host=x86_64-w64-mingw32
 prefix=$root/prefix
 stamp=$prefix/.built-$(sha1sum "$0" | cut -c 1-12)
-# "--built" only asks whether there is nothing to do.
-[ "${2:-}" = --built ] && { [ -e "$stamp" ]; exit; }
 [ -e "$stamp" ] && exit 0
 
 jobs=$(nproc 2>/dev/null || echo 2)
+tools=$(dirname "$(realpath "$0")")
 rm -rf "$root/src" "$prefix"
 mkdir -p "$root/src" "$prefix"
 cd "$root/src"
-apt-get source -q libsdl1.2 libmikmod sdl-mixer1.2 >source.log 2>&1 ||
-    { cat source.log >&2 && echo "cannot fetch the library sources (see above)" >&2 && exit 1; }
+"$tools/debian_sources.sh" libsdl1.2 libmikmod sdl-mixer1.2
 
 # Nothing of the host may leak in: its sdl-config, libmikmod-config and pkg-config files would
 # hand the cross compiler Linux headers and libraries.
