@@ -29,8 +29,7 @@ constexpr int kPatternsAt = 70;
 constexpr int kInstrumentsAt = 72;
 constexpr int kSpeedAt = 76;
 constexpr int kTempoAt = 78;
-constexpr int kOrdersAt = 80;
-constexpr int kModuleHeaderBytes = 80; // up to the order table
+constexpr int kOrdersAt = 80; // after the fields above
 
 // A pattern header, from the pattern's start: its size (counted from its start), a packing type,
 // the rows and the size of the packed cells that follow it. Version 0x0102 keeps the rows less
@@ -104,10 +103,15 @@ struct Cell {
     Uint8 parameter;
 };
 
-// A pattern as the library holds it: rows, and its cells row by row (all empty past them).
+// A pattern as the library holds it: rows, and its cells row by row (all empty past them). Then
+// where its jumps may lead (see play_on): the rows the next pattern may start at, the rows a
+// pattern loop may go back to, and whether a break may be pending when a position jump comes.
 struct Pattern {
     int rows;
     std::vector<Cell> cells;
+    std::vector<int> next_rows;
+    std::vector<int> loop_rows;
+    bool breaks;
 };
 
 // Where the loader reads a sample's data from (in older versions, counted from the patterns'
@@ -147,6 +151,7 @@ struct TuneWalk {
 // gives them there, all bits set. The offset just past them.
 static Sint64 read_at(const TuneWalk& walk, Sint64 offset, Uint8* out, int count)
 {
+    if (count == 0) return offset;
     std::memset(out, 0xFF, static_cast<size_t>(count));
     if (offset < walk.size && SDL_RWseek(walk.stream, static_cast<int>(offset), RW_SEEK_SET) >= 0)
         SDL_RWread(walk.stream, out, 1,
@@ -198,7 +203,7 @@ static Sint64 load_patterns(TuneWalk& walk, Sint64 at, int count)
         const Uint32 least = old ? kPatternHeaderBytes - 1 : kPatternHeaderBytes;
         if (header_bytes < least || header[kPackingAt] != 0) return -1;
         at += header_bytes;
-        Pattern pattern{rows, {}};
+        Pattern pattern{rows, {}, {}, {}, false};
         // A pattern without rows reads nothing more, not even the cells its header announces.
         if (rows > 0) {
             if (packed < 0 || at + packed >= walk.size) return -1;
@@ -342,11 +347,43 @@ static Sint64 load_instruments(TuneWalk& walk, Sint64 at, int count)
     return at;
 }
 
+// The effects that move the player.
+constexpr int kJump = 0xB;  // to order xx
+constexpr int kBreak = 0xD; // on to row xx of the next pattern
+constexpr int kExtended = 0xE;
+constexpr int kPatternLoop = 0x6; // E6x, x > 0: back x times; E60: the row to go back to
+constexpr int kRetrigger = 0x9;   // E9x
+
+static int break_row(const Cell& cell)
+{
+    const int tens = cell.parameter >> 4;
+    const int ones = cell.parameter & 0xF;
+    if (tens > 9 || ones > 9) return cell.parameter; // not written in decimal
+    return tens * 10 + ones;
+}
+
+static void note_jumps(Pattern& pattern, int channels)
+{
+    pattern.next_rows = {0};
+    pattern.loop_rows = {0};
+    for (size_t c = 0; c < pattern.cells.size(); ++c) {
+        const Cell& cell = pattern.cells[c];
+        const int row = static_cast<int>(c) / channels;
+        if (cell.effect == kBreak)
+            pattern.next_rows.push_back(std::min(break_row(cell), pattern.rows) % pattern.rows);
+        if (cell.effect == kExtended && cell.parameter == kPatternLoop << 4) {
+            pattern.next_rows.push_back(row); // a quirk the player copies
+            pattern.loop_rows.push_back(row);
+        }
+    }
+    pattern.breaks = pattern.next_rows.size() > 1;
+}
+
 // The library's loader: false where it refuses the module itself.
 static bool load_module(TuneWalk& walk)
 {
-    Uint8 header[kModuleHeaderBytes];
-    read_at(walk, 0, header, kModuleHeaderBytes);
+    Uint8 header[kOrdersAt];
+    read_at(walk, 0, header, kOrdersAt);
     walk.version = static_cast<int>(little_endian(header + kVersionAt, 2));
     const Uint32 header_bytes = little_endian(header + kHeaderSizeAt, 4);
     const int orders = static_cast<int>(little_endian(header + kSongLengthAt, 2));
@@ -393,7 +430,8 @@ static bool load_module(TuneWalk& walk)
         if (frames > 0 && from + (frames - 1) / kFramesRead * read_bytes >= walk.size) return false;
     }
     constexpr int kEmptyPatternRows = 64;
-    walk.patterns.push_back({kEmptyPatternRows, {}});
+    walk.patterns.push_back({kEmptyPatternRows, {}, {}, {}, false});
+    for (Pattern& pattern : walk.patterns) note_jumps(pattern, walk.channels);
     for (int i = 0; i < instruments; ++i) {
         Instrument& instrument = walk.instruments[static_cast<size_t>(i)];
         for (int n = 0; n < kNotes; ++n)
@@ -449,8 +487,6 @@ static bool refuse_start(TuneWalk& walk, int number, int note, int switches, boo
 static bool play_cell(TuneWalk& walk, ChannelState& channel, const Cell& cell, int order, int row,
                       int number)
 {
-    constexpr int kExtended = 0xE;
-    constexpr int kRetrigger = 0x9;
     const int instruments = static_cast<int>(walk.instruments.size());
     const bool note = cell.note >= 1 && cell.note <= kNotes;
     const bool named = cell.instrument >= 1 && cell.instrument <= instruments;
@@ -504,6 +540,7 @@ struct SongFlow {
     std::map<std::pair<int, int>, Song> rows; // by order position and row
     std::vector<std::pair<int, int>> pending;
     Song restart; // as the library starts over: no instrument yet, only the last note kept
+    long cells_played;
 };
 
 static void come_to(SongFlow& flow, int position, int row, const Song& song)
@@ -537,45 +574,27 @@ static void go_on(const TuneWalk& walk, SongFlow& flow, int position, int row, c
         go_on(walk, flow, position + 1, 0, song); // a pattern without rows holds the player
 }
 
-static int cell_row(const Cell& cell)
-{
-    return cell.parameter >> 4 <= 9 && (cell.parameter & 0xF) <= 9
-               ? (cell.parameter >> 4) * 10 + (cell.parameter & 0xF) // written in decimal
-               : cell.parameter;
-}
-
-// Plays on from one row the song comes to, to the end of its pattern or a jump, as the player
-// does; false where a cell faults. The effects that move the player: a position jump (Bxx) to
-// order xx, ignored backwards but after a break; a pattern break (Dxx), on to row xx of the next
-// pattern; a pattern loop (E6x), back to the row of the channel's last E60 or the pattern's start,
-// or on. The row the next pattern starts at is that of a break, or of an E60, whose quirk the
-// player copies, or 0.
+// Plays on from one row the song comes to, up to the end of its pattern, a jump or a row it comes
+// to from elsewhere too, as the player does; false where a cell faults. A position jump goes to
+// its order, but not backwards unless a break may be pending; a pattern break leaves for the
+// next pattern; a pattern loop goes back to its channel's last E60, or the pattern's start, or on.
 static bool play_on(TuneWalk& walk, SongFlow& flow, int position, int first_row)
 {
-    constexpr int kJump = 0xB;
-    constexpr int kBreak = 0xD;
-    constexpr int kExtended = 0xE;
-    constexpr int kPatternLoop = 0x6;
     const int positions = static_cast<int>(walk.positions.size());
     const int channels = walk.channels;
     const Pattern& pattern =
         walk.patterns[static_cast<size_t>(walk.positions[static_cast<size_t>(position)])];
     const size_t cells = pattern.cells.size();
-    std::vector<int> next_rows = {0};
-    for (size_t c = 0; c < cells; ++c) {
-        const Cell& cell = pattern.cells[c];
-        if (cell.effect == kBreak)
-            next_rows.push_back(std::min(cell_row(cell), pattern.rows) % pattern.rows);
-        if (cell.effect == kExtended && cell.parameter == kPatternLoop << 4)
-            next_rows.push_back(static_cast<int>(c) / channels);
-    }
-    const bool breaks = next_rows.size() > 1;
     Song song = flow.rows.at({position, first_row});
     for (int row = first_row; row < pattern.rows; ++row) {
         const size_t from = static_cast<size_t>(row) * channels;
         if (from >= cells) break; // empty rows to the pattern's end
-        bool ends = false;        // the player leaves the pattern after this row,
-        bool may_stay = true;     // unless all it has is a jump to its own order, which it may skip
+        if (row > first_row && flow.rows.count({position, row}) != 0) {
+            come_to(flow, position, row, song); // played on from there
+            return true;
+        }
+        bool ends = false;    // the player leaves the pattern after this row,
+        bool may_stay = true; // unless all it has is a jump to its own order, which it may skip
         for (int c = 0; c < channels && from + c < cells; ++c)
             if (!play_cell(walk, song[static_cast<size_t>(c)], pattern.cells[from + c], position,
                            row, c))
@@ -583,29 +602,25 @@ static bool play_on(TuneWalk& walk, SongFlow& flow, int position, int first_row)
         for (int c = 0; c < channels && from + c < cells; ++c) {
             const Cell& cell = pattern.cells[from + c];
             if (cell.effect == kJump &&
-                ((cell.parameter > position && position < positions - 1) || breaks))
-                for (const int next : next_rows) go_on(walk, flow, cell.parameter, next, song);
+                ((cell.parameter > position && position < positions - 1) || pattern.breaks))
+                for (const int next : pattern.next_rows)
+                    go_on(walk, flow, cell.parameter, next, song);
             ends |= cell.effect == kJump || cell.effect == kBreak;
             may_stay &=
                 cell.effect != kBreak && (cell.effect != kJump || cell.parameter == position);
-            if (cell.effect != kExtended || cell.parameter >> 4 != kPatternLoop ||
-                (cell.parameter & 0xF) == 0)
-                continue;
-            come_to(flow, position, 0, song);
-            come_to(flow, position, row, song);
-            for (int r = 0; r < pattern.rows; ++r) {
-                const size_t loop_start = static_cast<size_t>(r) * channels + c;
-                if (loop_start < cells && pattern.cells[loop_start].effect == kExtended &&
-                    pattern.cells[loop_start].parameter == kPatternLoop << 4)
-                    come_to(flow, position, r, song);
+            if (cell.effect == kExtended && cell.parameter >> 4 == kPatternLoop &&
+                (cell.parameter & 0xF) != 0) {
+                for (const int back : pattern.loop_rows) come_to(flow, position, back, song);
+                come_to(flow, position, row, song);
             }
         }
+        flow.cells_played += channels;
         if (ends) {
-            for (const int next : next_rows) go_on(walk, flow, position + 1, next, song);
+            for (const int next : pattern.next_rows) go_on(walk, flow, position + 1, next, song);
             if (!may_stay) return true;
         }
     }
-    for (const int next : next_rows) go_on(walk, flow, position + 1, next, song);
+    for (const int next : pattern.next_rows) go_on(walk, flow, position + 1, next, song);
     return true;
 }
 
@@ -617,13 +632,18 @@ static bool play_orders(TuneWalk& walk)
     first.instruments.set(kNoInstrument);
     first.notes.set(0);
     first.switches = 1;
-    SongFlow flow;
+    SongFlow flow{};
     flow.restart.assign(static_cast<size_t>(walk.channels), first);
     go_on(walk, flow, 0, 0, flow.restart);
+    // Far more than any song people make needs; a tangle of jumps past it is refused unfollowed.
+    constexpr long kMostCellsPlayed = 16'000'000;
+    constexpr size_t kMostRowsComeTo = 8192;
     while (!flow.pending.empty()) {
         const auto [position, row] = flow.pending.back();
         flow.pending.pop_back();
         if (!play_on(walk, flow, position, row)) return false;
+        if (flow.cells_played > kMostCellsPlayed || flow.rows.size() > kMostRowsComeTo)
+            return refuse(walk, "its jumps are too many to follow");
     }
     return true;
 }
