@@ -451,8 +451,9 @@ static bool load_module(TuneWalk& walk)
     return false;
 }
 
-// Why starting the envelopes of instrument number (its note-th note) under switches faults. Own:
-// the switches are the instrument's own; otherwise the channel kept an earlier instrument's.
+// Refuses the module for starting the envelopes of instrument `number` on a note (0 = C-0) under
+// a switch combination that faults: its own, or, where it has no sample for the note, those the
+// channel kept from an earlier instrument.
 static bool refuse_start(TuneWalk& walk, int number, int note, int switches, bool own, int order,
                          int row, int channel)
 {
