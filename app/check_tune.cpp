@@ -123,10 +123,13 @@ struct SampleData {
 };
 
 // Everything a channel may hold at one point of the song, for every way the song may have come
-// there: the instrument it plays (kNoInstrument before any), its last note and its switches.
+// there: the instrument it plays (kNoInstrument before any), the number of the last one named
+// (counted from 0), which the player takes for a sample while it has none, its last note and its
+// switches.
 constexpr int kNoInstrument = kMaxInstruments;
 struct ChannelState {
     std::bitset<kMaxInstruments + 1> instruments;
+    std::bitset<kMaxInstruments> named;
     std::bitset<kNotes> notes;
     Uint64 switches; // bit s set: switch combination s
 };
@@ -496,6 +499,16 @@ static bool play_cell(TuneWalk& walk, ChannelState& channel, const Cell& cell, i
     if (!takes && !retrigger) return true;
     ChannelState next = channel;
     if (named) next.instruments.reset().set(static_cast<size_t>(cell.instrument - 1));
+    if (named) next.named.reset().set(static_cast<size_t>(cell.instrument - 1));
+    // With no instrument, which is so again where the library starts over, a note plays the
+    // sample numbered like the last instrument named.
+    for (int i = walk.samples; note && !named && next.instruments[kNoInstrument] && i < instruments;
+         ++i)
+        if (next.named[static_cast<size_t>(i)])
+            return refuse(walk,
+                          "order %d, row %d, channel %d plays a note without an instrument as the "
+                          "song starts over, which the library plays as sample %d of %d",
+                          order, row, number + 1, i + 1, walk.samples);
     if (note) next.notes.reset().set(static_cast<size_t>(cell.note - 1));
     if (takes) next.switches = next.instruments[kNoInstrument] ? 1 : 0; // none: all off
     for (int i = 0; i < instruments; ++i) {
@@ -529,10 +542,11 @@ static bool join(ChannelState& into, const ChannelState& from)
 {
     const ChannelState before = into;
     into.instruments |= from.instruments;
+    into.named |= from.named;
     into.notes |= from.notes;
     into.switches |= from.switches;
-    return into.instruments != before.instruments || into.notes != before.notes ||
-           into.switches != before.switches;
+    return into.instruments != before.instruments || into.named != before.named ||
+           into.notes != before.notes || into.switches != before.switches;
 }
 
 // The rows of the song the player may come to, each with what the channels may hold there, and
@@ -540,7 +554,7 @@ static bool join(ChannelState& into, const ChannelState& from)
 struct SongFlow {
     std::map<std::pair<int, int>, Song> rows; // by order position and row
     std::vector<std::pair<int, int>> pending;
-    Song restart; // as the library starts over: no instrument yet, only the last note kept
+    Song restart; // as the library starts over: no instrument, the last named and note kept
     long cells_played;
 };
 
@@ -560,9 +574,10 @@ static void go_on(const TuneWalk& walk, SongFlow& flow, int position, int row, c
     if (position >= positions) {
         bool grown = false;
         for (size_t c = 0; c < song.size(); ++c) {
-            const std::bitset<kNotes> notes = flow.restart[c].notes;
-            flow.restart[c].notes |= song[c].notes;
-            grown |= flow.restart[c].notes != notes;
+            ChannelState again = flow.restart[c];
+            again.named |= song[c].named;
+            again.notes |= song[c].notes;
+            grown |= join(flow.restart[c], again);
         }
         if (grown) go_on(walk, flow, 0, 0, flow.restart);
         return;
@@ -631,6 +646,7 @@ static bool play_orders(TuneWalk& walk)
 {
     ChannelState first{};
     first.instruments.set(kNoInstrument);
+    first.named.set(0);
     first.notes.set(0);
     first.switches = 1;
     SongFlow flow{};

@@ -297,6 +297,14 @@ TEST_F(CheckTune, RefusesWhatTheLibraryReadsPastItsTablesWith)
     write_bytes(enveloped_module(at, {{49, 1}, {}, {0, 2}, {}, {51}, {}}));
     expect_reason("a later note alone in that channel",
                   "order 0, row 2, channel 1 plays D-4 on instrument 2, " + none);
+    // Starting over, the player forgets the channel's instrument but plays a note without one
+    // on the sample numbered like the instrument last named there.
+    write_bytes(enveloped_module(at, {{49}, {}, {50, 1}, {}}));
+    expect_valid("a note without an instrument first, the channel's last instrument sampled");
+    write_bytes(enveloped_module(at, {{49}, {}, {50, 2}, {}}));
+    expect_reason("the channel's last instrument without samples",
+                  "order 0, row 0, channel 1 plays a note without an instrument as the song "
+                  "starts over, which the library plays as sample 2 of 1");
     // Samples are numbered through the module: past the instrument's own is the next one's.
     XmModule mapped = small_module();
     mapped.instruments.push_back(mapped.instruments[0]);
