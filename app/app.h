@@ -24,7 +24,8 @@ void shut_down(Mix_Music* music);
 // check_tune.cpp
 
 // False, after one line on standard error naming the file and the fault, for an Extended Module
-// whose structure is inconsistent or runs past the end of the file. Other files pass unread.
+// that would make the audio library read outside its instrument table as it plays. Other files,
+// and modules the library refuses itself, pass.
 bool check_tune(const char* path);
 
 // frame_table.cpp

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,38 +42,44 @@ struct Song {
     std::vector<Bar> bars;
 };
 
+// Cell (row, channel) of the song; one outside it stops the generator instead of landing in
+// another cell.
 static XmCell& at(Song& song, int row, int channel)
 {
-    return song.cells[static_cast<size_t>(row) * kTuneChannels + channel];
+    if (channel < 0 || channel >= kTuneChannels) throw std::out_of_range("no such channel");
+    return song.cells.at(static_cast<size_t>(row) * kTuneChannels + channel);
 }
 
 // Two bars and a pickup of intro; eight bars of theme (Am F C G | Am F G E); a breakdown and a
 // build of four bars each; the theme again; a half-bar each of F and E; three bars of tail on Am.
-static std::vector<Bar> plan_bars()
+constexpr int kPlanBars = 32;
+
+static constexpr std::array<Bar, kPlanBars> plan_bars()
 {
     constexpr int A = 9, F = 5, C = 0, G = 7, E = 4, D = 2;
     constexpr Bar kTheme[8] = {{kMain, A, true, 16},  {kMain, F, false, 16}, {kMain, C, false, 16},
                                {kMain, G, false, 16}, {kMain, A, true, 16},  {kMain, F, false, 16},
                                {kMain, G, false, 16}, {kMain, E, false, 16}};
-    std::vector<Bar> bars = {{kIntro, A, true, 16}, {kIntro, F, false, 16}, {kIntro, E, false, 8}};
-    bars.insert(bars.end(), std::begin(kTheme), std::end(kTheme));
-    bars.insert(bars.end(), {{kBreakdown, F, false, 16},
-                             {kBreakdown, G, false, 16},
-                             {kBreakdown, E, true, 16},
-                             {kBreakdown, A, true, 16},
-                             {kBuild, D, true, 16},
-                             {kBuild, G, false, 16},
-                             {kBuild, E, false, 16},
-                             {kBuild, E, false, 16}});
+    std::array<Bar, kPlanBars> bars{};
+    size_t count = 0; // past the array, the compiler refuses the plan
+    for (const Bar& bar :
+         {Bar{kIntro, A, true, 16}, Bar{kIntro, F, false, 16}, Bar{kIntro, E, false, 8}})
+        bars[count++] = bar;
+    for (const Bar& bar : kTheme) bars[count++] = bar;
+    for (const Bar& bar :
+         {Bar{kBreakdown, F, false, 16}, Bar{kBreakdown, G, false, 16},
+          Bar{kBreakdown, E, true, 16}, Bar{kBreakdown, A, true, 16}, Bar{kBuild, D, true, 16},
+          Bar{kBuild, G, false, 16}, Bar{kBuild, E, false, 16}, Bar{kBuild, E, false, 16}})
+        bars[count++] = bar;
     for (Bar bar : kTheme) {
         bar.section = kReprise;
-        bars.push_back(bar);
+        bars[count++] = bar;
     }
-    bars.insert(bars.end(), {{kCadence, F, false, 8},
-                             {kCadence, E, false, 8},
-                             {kTail, A, true, 16},
-                             {kTail, A, true, 16},
-                             {kTail, A, true, 16}});
+    for (const Bar& bar :
+         {Bar{kCadence, F, false, 8}, Bar{kCadence, E, false, 8}, Bar{kTail, A, true, 16},
+          Bar{kTail, A, true, 16}, Bar{kTail, A, true, 16}})
+        bars[count++] = bar;
+    if (count != kPlanBars) throw "the plan has fewer bars than kPlanBars";
     int row = 0;
     for (size_t i = 0; i < bars.size(); ++i) {
         if (i > 0 && bars[i - 1].section == bars[i].section)
@@ -82,6 +89,10 @@ static std::vector<Bar> plan_bars()
     }
     return bars;
 }
+
+constexpr std::array<Bar, kPlanBars> kPlan = plan_bars();
+static_assert(kPlan.back().first_row + kPlan.back().rows == kTuneRows,
+              "the bars of the plan must fill the tune's rows exactly");
 
 // The tail's first bar, where the last phrase lands on the home chord.
 static const Bar& home_bar(const Song& song)
@@ -476,7 +487,7 @@ static void write_seam(Song& song)
 static XmModule compose()
 {
     Song song;
-    song.bars = plan_bars();
+    song.bars.assign(kPlan.begin(), kPlan.end());
     // A few echo rows past the end keep the writers simple; they are dropped.
     song.cells.resize(static_cast<size_t>(kTuneRows + 8) * kTuneChannels);
     write_drums(song);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What a user installs: the layout under a staging prefix, the icon against the sprite sheet, the
-# launcher started from / (the program runs in the per-user folder, and "screen.bmp" lands there),
-# and the Debian package's contents and dependencies. Sourced helpers: tests/e2e/e2e_lib.sh.
+# launcher started from / (the program runs in the per-user folder, and "screen.bmp" lands there;
+# the user's own files there stay), and the Debian package's contents and dependencies. Sourced helpers: tests/e2e/e2e_lib.sh.
 # Needs BUILD (the build tree) and ASSETS (its asset folder).
 source "$(dirname "$0")/../e2e/e2e_lib.sh"
 prefix="$work/prefix"
@@ -26,13 +26,11 @@ for size in 48 128; do
     cmp -s "$work/expected.rgba" "$work/icon.rgba" || fail "icon $size is not the sprite"
 done
 
-# The launcher from /, with a stale copy of the sheet in the per-user folder: the copy is
-# refreshed, the program runs there, and P in the explorer saves "screen.bmp" there.
+# The launcher from /: it copies the assets into the per-user folder, the program runs there, and
+# P in the explorer saves "screen.bmp" there.
 export HOME="$work/home"
 unset XDG_DATA_HOME
 folder="$HOME/.local/share/cardioid"
-mkdir -p "$folder"
-echo stale >"$folder/gfx.bmp"
 start_x
 (cd / && SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy exec "$prefix/bin/cardioid" \
     >"$work/stdout" 2>"$work/stderr") &
@@ -49,21 +47,40 @@ key Escape
 wait_line '^Preload time: [0-9]+ ms$' 60
 key Escape
 wait_exit 10
-cmp -s "$ASSETS/gfx.bmp" "$folder/gfx.bmp" || fail "the stale sheet was not refreshed"
+cmp -s "$ASSETS/gfx.bmp" "$folder/gfx.bmp" || fail "no sheet in $folder"
 cmp -s "$ASSETS/sfx.xm" "$folder/sfx.xm" || fail "no tune in $folder"
 grep -q -F "$folder" "$work/stderr" && grep -q 'screen\.bmp' "$work/stderr" ||
     fail "the launcher does not tell where screen.bmp lands"
 echo "launcher: $(cat "$work/stderr")"
 
+# The user's own tune there survives two launches and an upgrade of both installed assets, which
+# brings the new sheet to a user who kept the copy; the launcher says once a launch what it kept.
+launch() {
+    (cd / && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy exec "$prefix/bin/cardioid" \
+        >"$work/stdout" 2>"$work/stderr") &
+    app_pid=$!
+    wait_line '^Preload time: ' 30
+    kill -TERM "$app_pid"
+    wait_exit 10
+}
+{ head -c 17 "$ASSETS/sfx.xm" && echo -n "Your own tune" && tail -c +31 "$ASSETS/sfx.xm"; } >"$work/own.xm"
+cp "$work/own.xm" "$folder/sfx.xm"
+launch
+for file in gfx.bmp sfx.xm; do
+    { cat "$prefix/share/cardioid/$file" && echo -n 1; } >"$work/upgraded" &&
+        mv "$work/upgraded" "$prefix/share/cardioid/$file"
+done
+launch
+cmp -s "$work/own.xm" "$folder/sfx.xm" || fail "the user's own sfx.xm was replaced"
+cmp -s "$prefix/share/cardioid/gfx.bmp" "$folder/gfx.bmp" || fail "the upgraded sheet did not arrive"
+[ "$(grep -c "keeping your own sfx\.xm in $folder" "$work/stderr")" -eq 1 ] ||
+    fail "the launcher does not say once that it keeps the user's sfx.xm: $(cat "$work/stderr")"
+[ -z "$(find "$folder" -name '*.part*')" ] || fail "a temporary copy was left in $folder"
+
 # XDG_DATA_HOME, when set, holds the folder instead.
 export XDG_DATA_HOME="$work/data"
-(cd / && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy exec "$prefix/bin/cardioid" \
-    >"$work/stdout" 2>"$work/stderr") &
-app_pid=$!
-wait_line '^Preload time: ' 30
-kill -TERM "$app_pid"
-wait_exit 10
-cmp -s "$ASSETS/gfx.bmp" "$XDG_DATA_HOME/cardioid/gfx.bmp" || fail "nothing in XDG_DATA_HOME"
+launch
+cmp -s "$prefix/share/cardioid/gfx.bmp" "$XDG_DATA_HOME/cardioid/gfx.bmp" || fail "nothing in XDG_DATA_HOME"
 
 # The package: the same files under /usr, and an SDL 1.2 dependency that sdl12-compat's
 # libsdl1.2-compat-shim, which provides libsdl1.2debian (= 1.2.15-1), meets as well.
