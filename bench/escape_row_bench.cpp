@@ -1,5 +1,7 @@
 // Times the escape-time kernels against the plain loop on the pictures the program draws and
-// prints median times and speed-ups in one table. Usage: escape_row_bench [runs], default 5.
+// prints median times and speed-ups in one table. Usage: escape_row_bench [runs], default 5;
+// escape_row_bench --plain-preload [runs] prints only the plain loop's time for the preload frames,
+// the yardstick of tools/preload_ratio.sh.
 // Every kernel's counts are also compared with the plain loop's. Beside the preload frames it
 // times the floor: the bare iteration in each kernel's vectors, as many steps as the frames take.
 #include "app/app.h"
@@ -160,7 +162,20 @@ double median(std::vector<double> v)
 
 int main(int argc, char** argv)
 {
+    const bool plain_only = argc > 1 && std::string(argv[1]) == "--plain-preload";
+    if (plain_only) {
+        --argc;
+        ++argv;
+    }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    if (plain_only) {
+        const Picture frames = {"44 preload frames, 320x240", preload_frames(), 1000, false, 0, 0};
+        std::vector<int32_t> counts(static_cast<size_t>(44) * 320 * 240);
+        std::vector<double> times;
+        for (int r = 0; r < runs; ++r) times.push_back(time_kernel(kPlain, frames, counts));
+        std::printf("plain loop, 44 preload frames: %.1f ms\n", median(times));
+        return 0;
+    }
     __builtin_cpu_init();
     const bool available[kKernelCount] = {true, __builtin_cpu_supports("avx512f") != 0,
                                           __builtin_cpu_supports("avx2") != 0, true};
