@@ -15,9 +15,9 @@
 // outside is rerun, counting, from the last mark it was inside at, when its block stops.
 // Blocks with a larger |c| test after every iteration.
 //
-// An iteration takes three multiplies and four adds, and the adders also do the comparisons: on
-// x86-64, every other vector forms 2 zr as a product, exact like the sum, so that the multipliers
-// take a share of the adders' work.
+// An iteration takes three multiplies and four adds, and the adders also do the comparisons: in
+// the kernels with S::two_by_product, every other vector forms 2 zr as a product, exact like the
+// sum, so that the multipliers take a share of the adders' work.
 //
 // Which lanes are live is kept as bits in an ordinary register, one per lane. Vector
 // comparisons only ever become such bits or pick between two vectors: GCC lowers a combination
@@ -54,9 +54,11 @@ namespace {
 // A block: kLanes doubles to a vector, kVectors vectors stepped together. A block down to
 // kLeftovers live lanes hands them on after kLeftoverChunks more chunks: often they finish
 // together with the rest, but a pixel on the edge of the set may run to the limit.
-template <int kLanes, int kVectors, int kLeftovers> struct Shape {
+// kTwoByProduct: every other vector forms 2 zr as a product.
+template <int kLanes, int kVectors, int kLeftovers, bool kTwoByProduct = false> struct Shape {
     static constexpr int lanes = kLanes, vectors = kVectors, block = kLanes * kVectors;
     static constexpr int leftovers = kLeftovers, queue_capacity = block + kLeftovers;
+    static constexpr bool two_by_product = kTwoByProduct;
     static constexpr uint64_t vector_bits = (uint64_t{1} << kLanes) - 1; // one vector's lanes
     static_assert(block <= 64, "a block's lanes are bits of a uint64_t");
     typedef double Doubles __attribute__((vector_size(8 * kLanes)));
@@ -482,12 +484,8 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
     int32_t n = 0;
     int32_t stop = limit;
     if (!lanes->fresh) live_bits = retire_at_limit(lanes, live_bits, n, limit, &stop);
-#if defined(__x86_64__)
-    constexpr bool kTwoByProduct = true;
-#else
-    constexpr bool kTwoByProduct = false; // where the adders are no busier than the multipliers
-#endif
-    const Doubles two = hidden_two<Doubles>();
+    Doubles two = {};
+    if constexpr (S::two_by_product) two = hidden_two<Doubles>();
     int64_t next_save = kChunk;
     int lean_chunks = 0;
     while (live_bits != 0) {
@@ -501,7 +499,7 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
                 leave_mark<S, kActive>(lanes, k, zr, zi);
 #pragma GCC unroll kUnrollAll
                 for (int v = 0; v < kActive; ++v) {
-                    if (kTwoByProduct && v % 2 == 1)
+                    if (S::two_by_product && v % 2 == 1)
                         step_by_product(zr[v], zi[v], cr[v], ci[v], two);
                     else
                         step(zr[v], zi[v], cr[v], ci[v]);
@@ -655,7 +653,7 @@ template <typename S, int kCapacity> static void drain_queue(Queue<kCapacity>* q
     while (queue->count > 0) {
         if constexpr (k512Bits) {
             if (queue->count <= S::lanes) {
-                drain_queue<Shape<S::lanes / 2, 2, 0>>(queue, limit);
+                drain_queue<Shape<S::lanes / 2, 2, 0, S::two_by_product>>(queue, limit);
                 return;
             }
         }
