@@ -14,13 +14,22 @@ FrameTable frame_table = {};
 constexpr double kZoomCentreRe = -1.6275794501492922;
 constexpr double kZoomCentreIm = -0.0216630454161035;
 
-static void draw_loading_screen(int step, SDL_Surface* loading_sprite, Uint32 black)
+// The loading screen of a step. Over the previous step's screen only the label changes and the
+// bar grows, so only the label's place is drawn again unless from_scratch.
+static void draw_loading_screen(int step, SDL_Surface* loading_sprite, Uint32 black,
+                                bool from_scratch)
 {
     constexpr Sint16 kSpriteX = 176;
     constexpr Sint16 kSpriteY = 80;
-    SDL_FillRect(display.screen, nullptr, black);
-    SDL_Rect at = {kSpriteX, kSpriteY, 0, 0};
-    SDL_UpperBlit(loading_sprite, nullptr, display.screen, &at);
+    constexpr SDL_Rect kLabelPlace = {224, 416, 320, 31}; // where draw_loading_label draws
+    if (from_scratch) {
+        SDL_FillRect(display.screen, nullptr, black);
+        SDL_Rect at = {kSpriteX, kSpriteY, 0, 0};
+        SDL_UpperBlit(loading_sprite, nullptr, display.screen, &at);
+    } else {
+        SDL_Rect label = kLabelPlace;
+        SDL_FillRect(display.screen, &label, black);
+    }
     if (step % 2 == 1) draw_loading_label(); // the label blinks, one step on and one off
 }
 
@@ -46,8 +55,9 @@ static void draw_progress_bar(int step, Uint32 white)
 void preload_frames(SDL_Surface* loading_sprite, Uint32 black, Uint32 white)
 {
     frame_table = {};
+    bool from_scratch = true;
     for (int step = 0; step < kZoomSteps; ++step) {
-        draw_loading_screen(step, loading_sprite, black);
+        draw_loading_screen(step, loading_sprite, black, from_scratch);
         if (!frame_table.exhausted) {
             frame_table.frames[step] = render_zoom_step(step);
             if (frame_table.frames[step] == nullptr) frame_table.exhausted = true;
@@ -56,7 +66,7 @@ void preload_frames(SDL_Surface* loading_sprite, Uint32 black, Uint32 white)
         SDL_UpdateRect(display.screen, 0, 0, kScreenWidth, kScreenHeight);
         // An explorer visit from here redraws the screen; the next step draws the loading
         // screen again from scratch, and a limit raised there applies to the remaining steps.
-        poll_demo_keys();
+        from_scratch = poll_demo_keys();
     }
 }
 

@@ -5,8 +5,9 @@
 // poll_demo_keys.cpp
 
 // Drains the event queue: Escape or a close request end the process with status 0 at once,
-// M runs the explorer and then draining goes on, everything else is ignored.
-void poll_demo_keys();
+// M runs the explorer and then draining goes on, everything else is ignored. True when the
+// explorer ran: the screen then holds its picture, not what the demo loop drew.
+bool poll_demo_keys();
 
 // run_explorer.cpp
 

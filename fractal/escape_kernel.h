@@ -15,11 +15,15 @@
 // outside is rerun, counting, from the last mark it was inside at, when its block stops.
 // Blocks with a larger |c| test after every iteration.
 //
+// An iteration takes three multiplies and four adds, and the adders also do the comparisons: in
+// the kernels with S::two_by_product, every other vector forms 2 zr as a product, exact like the
+// sum, so that the multipliers take a share of the adders' work.
+//
 // Which lanes are live is kept as bits in an ordinary register, one per lane. Vector
 // comparisons only ever become such bits or pick between two vectors: GCC lowers a combination
 // of comparison masks lane by lane for SSE2, and AVX-512 compares into mask registers anyway.
-// Only those bits and the square root take x86 instructions by name; elsewhere they are
-// written lane by lane, and every other line is the same on every processor.
+// Only those bits, the square root and the hiding of the factor 2 take x86 instructions by name;
+// elsewhere they are written lane by lane, and every other line is the same on every processor.
 #pragma once
 
 #include "escape_time.h"
@@ -50,9 +54,11 @@ namespace {
 // A block: kLanes doubles to a vector, kVectors vectors stepped together. A block down to
 // kLeftovers live lanes hands them on after kLeftoverChunks more chunks: often they finish
 // together with the rest, but a pixel on the edge of the set may run to the limit.
-template <int kLanes, int kVectors, int kLeftovers> struct Shape {
+// kTwoByProduct: every other vector forms 2 zr as a product.
+template <int kLanes, int kVectors, int kLeftovers, bool kTwoByProduct = false> struct Shape {
     static constexpr int lanes = kLanes, vectors = kVectors, block = kLanes * kVectors;
     static constexpr int leftovers = kLeftovers, queue_capacity = block + kLeftovers;
+    static constexpr bool two_by_product = kTwoByProduct;
     static constexpr uint64_t vector_bits = (uint64_t{1} << kLanes) - 1; // one vector's lanes
     static_assert(block <= 64, "a block's lanes are bits of a uint64_t");
     typedef double Doubles __attribute__((vector_size(8 * kLanes)));
@@ -75,6 +81,7 @@ template <typename S> struct Lanes {
     typename S::Int64s done[S::vectors];     // iterations done before this block
     int32_t* out[S::block];                  // where the lane's count goes; null when unused
     int32_t* row; // the counts of all the lanes, one after the other, for a whole block of a row
+    bool fresh;   // pixels not iterated yet: every done is 0
 };
 
 // Live lanes handed on by their blocks, oldest first.
@@ -189,6 +196,28 @@ static inline void step(Doubles& zr, Doubles& zi, Doubles cr, Doubles ci)
     zr = r2 - i2 + cr;
 }
 
+// The same step with 2 zr as a product. two holds 2.0 where the compiler cannot see it, or it
+// would make the product a sum again.
+template <typename Doubles>
+static inline void step_by_product(Doubles& zr, Doubles& zi, Doubles cr, Doubles ci, Doubles two)
+{
+    const Doubles r2 = zr * zr;
+    const Doubles i2 = zi * zi;
+    const Doubles twice_zr = zr * two;
+    zi = twice_zr * zi + ci;
+    zr = r2 - i2 + cr;
+}
+
+// 2.0 in every lane, for step_by_product.
+template <typename Doubles> static inline Doubles hidden_two()
+{
+    Doubles two = Doubles{} + 2.0;
+#if defined(__x86_64__)
+    __asm__("" : "+v"(two));
+#endif
+    return two;
+}
+
 // The same step for loops that test every iteration: r2 and i2 hold the squares of the old
 // value on entry and those of the new one on return, ready for the test and the next step.
 template <typename Doubles>
@@ -291,8 +320,11 @@ static uint64_t load_pixels(Lanes<S>* lanes, int32_t* counts, const double* re, 
         live_bits |= live << at;
     }
     if (limit == 0) live_bits = 0;
-    for (int i = 0; i < S::block; ++i) lanes->out[i] = i < used ? counts + i : nullptr;
+    // A whole block of the row writes its counts as vectors; out is for a row's last few pixels.
     lanes->row = used == S::block ? counts : nullptr;
+    if (used < S::block)
+        for (int i = 0; i < S::block; ++i) lanes->out[i] = i < used ? counts + i : nullptr;
+    lanes->fresh = true;
     *unchecked = !far;
     // Blocks settled at once, common in the explorer's views, need nothing more.
     if (live_bits == 0) return 0;
@@ -337,6 +369,7 @@ static uint64_t load_queue(Lanes<S>* lanes, Queue<kCapacity>* queue, int used, i
     }
     for (int i = 0; i < S::block; ++i) lanes->out[i] = i < used ? queue->out[i] : nullptr;
     lanes->row = nullptr;
+    lanes->fresh = false;
     // The few entries left move to the front.
     const int rest = queue->count - used;
     for (int i = 0; i < rest; ++i) {
@@ -449,8 +482,10 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
         ci[v] = lanes->ci[v];
     }
     int32_t n = 0;
-    int32_t stop;
-    live_bits = retire_at_limit(lanes, live_bits, n, limit, &stop);
+    int32_t stop = limit;
+    if (!lanes->fresh) live_bits = retire_at_limit(lanes, live_bits, n, limit, &stop);
+    Doubles two = {};
+    if constexpr (S::two_by_product) two = hidden_two<Doubles>();
     int64_t next_save = kChunk;
     int lean_chunks = 0;
     while (live_bits != 0) {
@@ -463,7 +498,12 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
             for (int k = 0; k < kChunk; ++k) {
                 leave_mark<S, kActive>(lanes, k, zr, zi);
 #pragma GCC unroll kUnrollAll
-                for (int v = 0; v < kActive; ++v) step(zr[v], zi[v], cr[v], ci[v]);
+                for (int v = 0; v < kActive; ++v) {
+                    if (S::two_by_product && v % 2 == 1)
+                        step_by_product(zr[v], zi[v], cr[v], ci[v], two);
+                    else
+                        step(zr[v], zi[v], cr[v], ci[v]);
+                }
             }
             n += kChunk;
         } else {
@@ -597,7 +637,7 @@ static void run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t lim
         queue->cycle_zr[k] = lanes->cycle_zr[v][lane];
         queue->cycle_zi[k] = lanes->cycle_zi[v][lane];
         queue->done[k] = lanes->done[v][lane] + n;
-        queue->out[k] = lanes->out[i];
+        queue->out[k] = lanes->row != nullptr ? lanes->row + i : lanes->out[i];
     }
 }
 
@@ -613,7 +653,7 @@ template <typename S, int kCapacity> static void drain_queue(Queue<kCapacity>* q
     while (queue->count > 0) {
         if constexpr (k512Bits) {
             if (queue->count <= S::lanes) {
-                drain_queue<Shape<S::lanes / 2, 2, 0>>(queue, limit);
+                drain_queue<Shape<S::lanes / 2, 2, 0, S::two_by_product>>(queue, limit);
                 return;
             }
         }

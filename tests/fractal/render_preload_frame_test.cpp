@@ -90,11 +90,16 @@ TEST_F(PreloadFrame, AViewWhereOnePixelEscapesIsOpaqueBlackButForThatPixel)
     SDL_FreeSurface(frame);
 }
 
+// As when an explorer visit during the preload raises the limit between two steps: the frames
+// after it take the new limit's colours, in the same run.
 TEST_F(PreloadFrame, UsesALimitTheExplorerRaised)
 {
-    fractal_state.max_iterations = 2000;
     const double s = zoom_scale(10);
     const RefView v = ref_zoom_view(10);
+    SDL_Surface* before = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
+    expect_frame_matches(before, v, 1000);
+    SDL_FreeSurface(before);
+    fractal_state.max_iterations = 2000;
     SDL_Surface* frame = render_preload_frame(kZoomRe, kZoomIm, 4 * s, 3 * s);
     expect_frame_matches(frame, v, 2000);
     EXPECT_EQ(fractal_state.max_iterations, 2000);
