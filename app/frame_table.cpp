@@ -47,7 +47,8 @@ static void draw_progress_bar(int step, Uint32 white)
     constexpr Sint16 kBarY = 450;
     constexpr Uint16 kBarHeight = 30;
     // Grows from nothing at the first step to 639 pixels, one short of the width, at the last.
-    const auto width = static_cast<Uint16>(step / static_cast<double>(kZoomSteps - 1) * (kScreenWidth - 1));
+    const auto width =
+        static_cast<Uint16>(step / static_cast<double>(kZoomSteps - 1) * (kScreenWidth - 1));
     SDL_Rect bar = {0, kBarY, width, kBarHeight};
     SDL_FillRect(display.screen, &bar, white);
 }

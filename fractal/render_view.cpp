@@ -14,7 +14,8 @@ void render_view()
     const std::vector<Uint32> colours = colour_table(limit, screen->format);
 
     std::vector<double> re(kScreenWidth);
-    for (int x = 0; x < kScreenWidth; ++x) re[x] = plane_coordinate(view.x_min, view.x_max, x, kScreenWidth);
+    for (int x = 0; x < kScreenWidth; ++x)
+        re[x] = plane_coordinate(view.x_min, view.x_max, x, kScreenWidth);
     std::vector<int32_t> counts(kScreenWidth);
 
     lock_if_needed(screen);

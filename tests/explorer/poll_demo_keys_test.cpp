@@ -62,8 +62,8 @@ TEST_F(DemoKeys, OtherKeysAndMouseEventsAreIgnoredAndTheQueueIsDrained)
 TEST_F(DemoKeys, MOpensTheExplorerAndDrainingGoesOnAfterIt)
 {
     push_key(SDLK_m);
-    push_key(SDLK_i);      // handled by the explorer
-    push_key(SDLK_ESCAPE); // leaves the explorer, not the process
+    push_key(SDLK_i);              // handled by the explorer
+    push_key(SDLK_ESCAPE);         // leaves the explorer, not the process
     EXPECT_TRUE(poll_demo_keys()); // the screen holds the explorer's picture
     EXPECT_EQ(fractal_state.max_iterations, 2000);
     EXPECT_EQ(fractal_state.x_min, -2.5);
