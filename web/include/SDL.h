@@ -11,6 +11,7 @@ typedef int16_t Sint16;
 typedef uint32_t Uint32;
 typedef int32_t Sint32;
 typedef int64_t Sint64;
+typedef uint64_t Uint64;
 
 // Library
 
