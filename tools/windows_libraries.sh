@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds SDL 1.2, libmikmod and SDL_mixer 1.2 for 64-bit Windows from Debian's source
 # packages, into $1 (build/windows): the sources in $1/src, the installed libraries in $1/prefix.
-# A finished build is kept and reused until this script changes; the sources come from "apt-get source", which needs a
-# deb-src entry (tools/run.sh adds one).
+# A finished build is kept and reused until this script changes; the sources come from
+# tools/debian_sources.sh.
 set -euo pipefail
 
 root=$(realpath -m "$1")
