@@ -734,8 +734,7 @@ static void escape_row_blocks(int32_t* counts, const double* re, int width, doub
 }
 
 // The same with a shape for each row: Deep when the row's first pixel stays inside for
-// kDeepIterations, Shallow otherwise. The test costs next to nothing: it is the same for the
-// rows of a picture, so the processor has already guessed it and runs on meanwhile.
+// kDeepIterations, Shallow otherwise.
 template <typename Shallow, typename Deep, int32_t kDeepIterations>
 static void escape_row_by_depth(int32_t* counts, const double* re, int width, double im, bool julia,
                                 double c_re, double c_im, int32_t max_iterations)
