@@ -6,9 +6,10 @@
 // the same number of iterations, so a block's lanes finish close together. Its vectors are
 // stepped side by side, which hides each one's multiply and add latency behind the others' work.
 // When only a few lanes of a block are left, they are handed on to a queue and later run
-// together with other blocks' leftovers.
+// together with other blocks' leftovers. The shape of the blocks is chosen per instruction set,
+// and with AVX2 per row as well (escape_row_by_depth).
 //
-// Escapes are tested only at the end of a chunk of kChunk iterations. That is exact: with
+// Escapes are tested only at the end of a chunk of S::chunk iterations. That is exact: with
 // |c| < 1.9, an orbit that has reached |z| >= 2 gets further out every step (|z^2 + c| >= 4 - 1.9,
 // far beyond what rounding can take away) or overflows to infinity and NaN, so the chunk's end
 // still sees it, and so do the marks the chunk leaves every kMarkSpacing iterations. A lane seen
@@ -38,11 +39,9 @@
 // namespace, the procedures static. Each including file compiles it with its own instruction
 // set, and no copy may stand in for another file's at link time.
 
-constexpr int kChunk = 8;
 constexpr int kMarkSpacing = 4;
-constexpr int kMarks = kChunk / kMarkSpacing;
 constexpr int kLeftoverChunks = 2;
-constexpr int kUnrollAll = 8; // at least the vectors of a block, the steps of a chunk, the marks
+constexpr int kUnrollAll = 16; // at least the vectors of a block, the steps of a chunk, the marks
 constexpr double kEscapeRadiusSquared = 4.0;
 constexpr double kPaddingRe = 4.0; // fills a row's last block: outside at once, in either mode
 // A builtin rather than numeric_limits: an inline library function left out of line in an
@@ -54,11 +53,15 @@ namespace {
 // A block: kLanes doubles to a vector, kVectors vectors stepped together. A block down to
 // kLeftovers live lanes hands them on after kLeftoverChunks more chunks: often they finish
 // together with the rest, but a pixel on the edge of the set may run to the limit.
-// kTwoByProduct: every other vector forms 2 zr as a product.
-template <int kLanes, int kVectors, int kLeftovers, bool kTwoByProduct = false> struct Shape {
+// kTwoByProduct: every other vector forms 2 zr as a product. kChunk: the iterations between
+// escape tests.
+template <int kLanes, int kVectors, int kLeftovers, bool kTwoByProduct = false, int kChunk = 8>
+struct Shape {
     static constexpr int lanes = kLanes, vectors = kVectors, block = kLanes * kVectors;
     static constexpr int leftovers = kLeftovers, queue_capacity = block + kLeftovers;
     static constexpr bool two_by_product = kTwoByProduct;
+    static constexpr int chunk = kChunk, marks = kChunk / kMarkSpacing;
+    static_assert(kChunk % kMarkSpacing == 0 && kChunk <= kUnrollAll, "whole marks, unrolled");
     static constexpr uint64_t vector_bits = (uint64_t{1} << kLanes) - 1; // one vector's lanes
     static_assert(block <= 64, "a block's lanes are bits of a uint64_t");
     typedef double Doubles __attribute__((vector_size(8 * kLanes)));
@@ -72,7 +75,7 @@ template <typename S> struct Lanes {
     typename S::Doubles zr[S::vectors], zi[S::vectors]; // orbit after done + n iterations
     typename S::Doubles cr[S::vectors], ci[S::vectors];
     // The orbit every kMarkSpacing iterations of the current chunk, mark 0 at its start.
-    typename S::Doubles mark_zr[kMarks][S::vectors], mark_zi[kMarks][S::vectors];
+    typename S::Doubles mark_zr[S::marks][S::vectors], mark_zi[S::marks][S::vectors];
     typename S::Doubles cycle_zr[S::vectors], cycle_zi[S::vectors]; // saved orbit, NaN at first
     // The last mark an escaped lane was inside at; NaN while it has not escaped.
     typename S::Doubles escape_zr[S::vectors], escape_zi[S::vectors];
@@ -413,7 +416,7 @@ static uint64_t settle_hits(Lanes<S>* lanes, const typename S::Doubles* zr,
         Doubles from_zi = lanes->mark_zi[0][v];
         Int64s from_n = lanes->done[v] + chunk_n;
 #pragma GCC unroll kUnrollAll
-        for (int m = 1; m < kMarks; ++m) {
+        for (int m = 1; m < S::marks; ++m) {
             const Doubles mark_zr = lanes->mark_zr[m][v];
             const Doubles mark_zi = lanes->mark_zi[m][v];
             const auto in = mark_zr * mark_zr + mark_zi * mark_zi < four;
@@ -486,16 +489,16 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
     if (!lanes->fresh) live_bits = retire_at_limit(lanes, live_bits, n, limit, &stop);
     Doubles two = {};
     if constexpr (S::two_by_product) two = hidden_two<Doubles>();
-    int64_t next_save = kChunk;
+    int64_t next_save = S::chunk;
     int lean_chunks = 0;
     while (live_bits != 0) {
         if (__builtin_popcountll(live_bits) <= hand_on &&
             (n == 0 || lean_chunks++ == kLeftoverChunks))
             break;
         const int32_t chunk_n = n;
-        if (unchecked && stop - n >= kChunk) {
+        if (unchecked && stop - n >= S::chunk) {
 #pragma GCC unroll kUnrollAll
-            for (int k = 0; k < kChunk; ++k) {
+            for (int k = 0; k < S::chunk; ++k) {
                 leave_mark<S, kActive>(lanes, k, zr, zi);
 #pragma GCC unroll kUnrollAll
                 for (int v = 0; v < kActive; ++v) {
@@ -505,12 +508,12 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
                         step(zr[v], zi[v], cr[v], ci[v]);
                 }
             }
-            n += kChunk;
+            n += S::chunk;
         } else {
             // The last steps before a lane's limit, or a single tested step. Marks the chunk
             // does not reach hold its end, which is outside whenever the lane escaped.
             const int32_t steps = unchecked ? stop - n : 1;
-            for (int k = 0; k < kChunk; ++k) {
+            for (int k = 0; k < S::chunk; ++k) {
                 leave_mark<S, kActive>(lanes, k, zr, zi);
                 if (k < steps) {
 #pragma GCC unroll kUnrollAll
@@ -539,10 +542,11 @@ static uint64_t run_lanes(Lanes<S>* lanes, uint64_t live_bits, int32_t limit, bo
                 lanes->cycle_zr[v] = zr[v];
                 lanes->cycle_zi[v] = zi[v];
             }
-            // Saved at 8, 24, 40, 56, 80, 120, ...: the stretch over which the saved value is
-            // looked for again grows by half each time, so a cycle of any period fits in one.
-            const int64_t stretch = n / 2 / kChunk * kChunk;
-            next_save = n + (stretch > 2 * kChunk ? stretch : 2 * kChunk);
+            // With chunks of 8, saved at 8, 24, 40, 56, 80, 120, ...: the stretch over which the
+            // saved value is looked for again grows by half each time, so a cycle of any period
+            // fits in one.
+            const int64_t stretch = n / 2 / S::chunk * S::chunk;
+            next_save = n + (stretch > 2 * S::chunk ? stretch : 2 * S::chunk);
         }
     }
 #pragma GCC unroll kUnrollAll
@@ -613,10 +617,10 @@ static void finish_block(const Lanes<S>* lanes, uint64_t live_bits, bool any_esc
 }
 
 // Runs a block loaded with used lanes, writes the counts it settles and queues the lanes it
-// hands on once no more than hand_on are left.
+// hands on once no more than hand_on are left. Returns the iterations it ran.
 template <typename S, int kCapacity>
-static void run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t limit, bool unchecked,
-                      int hand_on, Queue<kCapacity>* queue)
+static int32_t run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t limit,
+                         bool unchecked, int hand_on, Queue<kCapacity>* queue)
 {
     bool any_escaped = false;
     int32_t n = 0;
@@ -639,6 +643,7 @@ static void run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t lim
         queue->done[k] = lanes->done[v][lane] + n;
         queue->out[k] = lanes->row != nullptr ? lanes->row + i : lanes->out[i];
     }
+    return n;
 }
 
 // Runs the row's last leftovers to the end, handed on whenever they fit in fewer vectors. So
@@ -653,7 +658,7 @@ template <typename S, int kCapacity> static void drain_queue(Queue<kCapacity>* q
     while (queue->count > 0) {
         if constexpr (k512Bits) {
             if (queue->count <= S::lanes) {
-                drain_queue<Shape<S::lanes / 2, 2, 0, S::two_by_product>>(queue, limit);
+                drain_queue<Shape<S::lanes / 2, 2, 0, S::two_by_product, S::chunk>>(queue, limit);
                 return;
             }
         }
@@ -664,32 +669,81 @@ template <typename S, int kCapacity> static void drain_queue(Queue<kCapacity>* q
     }
 }
 
+namespace {
+
+// A row as escape_row takes it, the limit made at least 0.
+struct Row {
+    int32_t* counts;
+    const double* re;
+    int width;
+    double im;
+    bool julia;
+    double c_re, c_im;
+    int32_t limit;
+};
+
+} // namespace
+
+static Row make_row(int32_t* counts, const double* re, int width, double im, bool julia,
+                    double c_re, double c_im, int32_t max_iterations)
+{
+    // escape_count gives 0 for any limit <= 0, inside or not.
+    return {counts, re, width, im, julia, c_re, c_im, max_iterations > 0 ? max_iterations : 0};
+}
+
+// Runs the row's pixels from x to x_end in blocks of shape S, each followed by blocks of queued
+// lanes while a whole one is waiting. Returns the iterations the first block ran.
+template <typename S, int kCapacity>
+static int32_t run_row_blocks(const Row* row, int x, int x_end, Queue<kCapacity>* queue)
+{
+    static_assert(kCapacity >= S::queue_capacity, "room for a block's leftovers");
+    Lanes<S> lanes;
+    bool unchecked;
+    int32_t first_n = 0;
+    for (; x < x_end; x += S::block) {
+        const int used = x_end - x < S::block ? x_end - x : S::block;
+        const double* block_re = row->re + x;
+        double padded[S::block];
+        if (used < S::block) {
+            std::memcpy(padded, block_re, sizeof(double) * used);
+            for (int i = used; i < S::block; ++i) padded[i] = kPaddingRe;
+            block_re = padded;
+        }
+        uint64_t live_bits = load_pixels(&lanes, row->counts + x, block_re, used, row->im,
+                                         row->julia, row->c_re, row->c_im, row->limit, &unchecked);
+        const int32_t n =
+            run_block(&lanes, used, live_bits, row->limit, unchecked, S::leftovers, queue);
+        if (first_n == 0) first_n = n;
+        while (queue->count >= S::block) {
+            live_bits = load_queue(&lanes, queue, S::block, row->limit, &unchecked);
+            run_block(&lanes, S::block, live_bits, row->limit, unchecked, S::leftovers, queue);
+        }
+    }
+    return first_n;
+}
+
 // The kernel's entry: escape_row's contract, for blocks of shape S.
 template <typename S>
 static void escape_row_blocks(int32_t* counts, const double* re, int width, double im, bool julia,
                               double c_re, double c_im, int32_t max_iterations)
 {
-    // escape_count gives 0 for any limit <= 0, inside or not.
-    const int32_t limit = max_iterations > 0 ? max_iterations : 0;
-    Lanes<S> lanes;
+    const Row row = make_row(counts, re, width, im, julia, c_re, c_im, max_iterations);
     Queue<S::queue_capacity> queue = {};
-    bool unchecked;
-    for (int x = 0; x < width; x += S::block) {
-        const int used = width - x < S::block ? width - x : S::block;
-        const double* block_re = re + x;
-        double padded[S::block];
-        if (used < S::block) {
-            std::memcpy(padded, re + x, sizeof(double) * used);
-            for (int i = used; i < S::block; ++i) padded[i] = kPaddingRe;
-            block_re = padded;
-        }
-        uint64_t live_bits = load_pixels(&lanes, counts + x, block_re, used, im, julia, c_re, c_im,
-                                         limit, &unchecked);
-        run_block(&lanes, used, live_bits, limit, unchecked, S::leftovers, &queue);
-        while (queue.count >= S::block) {
-            live_bits = load_queue(&lanes, &queue, S::block, limit, &unchecked);
-            run_block(&lanes, S::block, live_bits, limit, unchecked, S::leftovers, &queue);
-        }
-    }
-    drain_queue<S>(&queue, limit);
+    run_row_blocks<S>(&row, 0, width, &queue);
+    drain_queue<S>(&queue, row.limit);
+}
+
+// The same with a shape for each row: Deep when the row's first pixel stays inside for
+// kDeepIterations, Shallow otherwise.
+template <typename Shallow, typename Deep, int32_t kDeepIterations>
+static void escape_row_by_depth(int32_t* counts, const double* re, int width, double im, bool julia,
+                                double c_re, double c_im, int32_t max_iterations)
+{
+    if (width <= 0) return;
+    const int32_t probe = julia ? escape_count(re[0], im, c_re, c_im, kDeepIterations)
+                                : escape_count(0.0, 0.0, re[0], im, kDeepIterations);
+    if (probe == kDeepIterations)
+        escape_row_blocks<Deep>(counts, re, width, im, julia, c_re, c_im, max_iterations);
+    else
+        escape_row_blocks<Shallow>(counts, re, width, im, julia, c_re, c_im, max_iterations);
 }
