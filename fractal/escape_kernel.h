@@ -617,10 +617,10 @@ static void finish_block(const Lanes<S>* lanes, uint64_t live_bits, bool any_esc
 }
 
 // Runs a block loaded with used lanes, writes the counts it settles and queues the lanes it
-// hands on once no more than hand_on are left. Returns the iterations it ran.
+// hands on once no more than hand_on are left.
 template <typename S, int kCapacity>
-static int32_t run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t limit,
-                         bool unchecked, int hand_on, Queue<kCapacity>* queue)
+static void run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t limit, bool unchecked,
+                      int hand_on, Queue<kCapacity>* queue)
 {
     bool any_escaped = false;
     int32_t n = 0;
@@ -643,7 +643,6 @@ static int32_t run_block(Lanes<S>* lanes, int used, uint64_t live_bits, int32_t 
         queue->done[k] = lanes->done[v][lane] + n;
         queue->out[k] = lanes->row != nullptr ? lanes->row + i : lanes->out[i];
     }
-    return n;
 }
 
 // Runs the row's last leftovers to the end, handed on whenever they fit in fewer vectors. So
@@ -669,68 +668,34 @@ template <typename S, int kCapacity> static void drain_queue(Queue<kCapacity>* q
     }
 }
 
-namespace {
-
-// A row as escape_row takes it, the limit made at least 0.
-struct Row {
-    int32_t* counts;
-    const double* re;
-    int width;
-    double im;
-    bool julia;
-    double c_re, c_im;
-    int32_t limit;
-};
-
-} // namespace
-
-static Row make_row(int32_t* counts, const double* re, int width, double im, bool julia,
-                    double c_re, double c_im, int32_t max_iterations)
-{
-    // escape_count gives 0 for any limit <= 0, inside or not.
-    return {counts, re, width, im, julia, c_re, c_im, max_iterations > 0 ? max_iterations : 0};
-}
-
-// Runs the row's pixels from x to x_end in blocks of shape S, each followed by blocks of queued
-// lanes while a whole one is waiting. Returns the iterations the first block ran.
-template <typename S, int kCapacity>
-static int32_t run_row_blocks(const Row* row, int x, int x_end, Queue<kCapacity>* queue)
-{
-    static_assert(kCapacity >= S::queue_capacity, "room for a block's leftovers");
-    Lanes<S> lanes;
-    bool unchecked;
-    int32_t first_n = 0;
-    for (; x < x_end; x += S::block) {
-        const int used = x_end - x < S::block ? x_end - x : S::block;
-        const double* block_re = row->re + x;
-        double padded[S::block];
-        if (used < S::block) {
-            std::memcpy(padded, block_re, sizeof(double) * used);
-            for (int i = used; i < S::block; ++i) padded[i] = kPaddingRe;
-            block_re = padded;
-        }
-        uint64_t live_bits = load_pixels(&lanes, row->counts + x, block_re, used, row->im,
-                                         row->julia, row->c_re, row->c_im, row->limit, &unchecked);
-        const int32_t n =
-            run_block(&lanes, used, live_bits, row->limit, unchecked, S::leftovers, queue);
-        if (first_n == 0) first_n = n;
-        while (queue->count >= S::block) {
-            live_bits = load_queue(&lanes, queue, S::block, row->limit, &unchecked);
-            run_block(&lanes, S::block, live_bits, row->limit, unchecked, S::leftovers, queue);
-        }
-    }
-    return first_n;
-}
-
 // The kernel's entry: escape_row's contract, for blocks of shape S.
 template <typename S>
 static void escape_row_blocks(int32_t* counts, const double* re, int width, double im, bool julia,
                               double c_re, double c_im, int32_t max_iterations)
 {
-    const Row row = make_row(counts, re, width, im, julia, c_re, c_im, max_iterations);
+    // escape_count gives 0 for any limit <= 0, inside or not.
+    const int32_t limit = max_iterations > 0 ? max_iterations : 0;
+    Lanes<S> lanes;
     Queue<S::queue_capacity> queue = {};
-    run_row_blocks<S>(&row, 0, width, &queue);
-    drain_queue<S>(&queue, row.limit);
+    bool unchecked;
+    for (int x = 0; x < width; x += S::block) {
+        const int used = width - x < S::block ? width - x : S::block;
+        const double* block_re = re + x;
+        double padded[S::block];
+        if (used < S::block) {
+            std::memcpy(padded, re + x, sizeof(double) * used);
+            for (int i = used; i < S::block; ++i) padded[i] = kPaddingRe;
+            block_re = padded;
+        }
+        uint64_t live_bits = load_pixels(&lanes, counts + x, block_re, used, im, julia, c_re, c_im,
+                                         limit, &unchecked);
+        run_block(&lanes, used, live_bits, limit, unchecked, S::leftovers, &queue);
+        while (queue.count >= S::block) {
+            live_bits = load_queue(&lanes, &queue, S::block, limit, &unchecked);
+            run_block(&lanes, S::block, live_bits, limit, unchecked, S::leftovers, &queue);
+        }
+    }
+    drain_queue<S>(&queue, limit);
 }
 
 // The same with a shape for each row: Deep when the row's first pixel stays inside for

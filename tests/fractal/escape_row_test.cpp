@@ -120,7 +120,7 @@ TEST_P(EscapeRow, DeepBoundaryViewMatches)
 
 TEST_P(EscapeRow, RowsOfAnyWidthMatch)
 {
-    // Widths around the vector sizes (2, 4 and 8 lanes) and block sizes (10, 20 and 64 lanes).
+    // Widths around the vector sizes (2, 4 and 8 lanes) and block sizes (10, 20, 32 and 64 lanes).
     for (int width : {1,  2,  3,  4,  5,  7,  8,  9,  10, 11, 13, 19,  20,  21,
                       33, 39, 40, 41, 57, 63, 64, 65, 79, 80, 81, 100, 127, 129}) {
         SCOPED_TRACE(width);
@@ -242,6 +242,10 @@ TEST_P(EscapeRow, ConstantsBeyondRadiusOnePointNineAreTestedEveryStep)
             ASSERT_EQ(expect_row_matches(GetParam(), dense, y * 0.1, true, c[0], c[1], 1000), 0);
         }
     }
+    // A row starting on a fixed point of a far constant, -1.5 for -3.75: a row that stays inside.
+    std::vector<double> fixed;
+    for (int x = 0; x < 40; ++x) fixed.push_back(-1.5 + x * 1e-3);
+    EXPECT_EQ(expect_row_matches(GetParam(), fixed, 0.0, true, -3.75, 0.0, 1000), 0);
     // The antenna of the Mandelbrot set, near c = -2.
     std::vector<double> antenna;
     for (int x = 0; x < 33; ++x) antenna.push_back(-2.0 + 0.004 * x);
